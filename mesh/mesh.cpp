@@ -1,0 +1,53 @@
+// The mesh record's allocation helpers and release.
+#include "mesh.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+int allocationFailAt = 0;
+int allocationCount = 0;
+
+void* AllocateArray(size_t count, size_t size)
+{
+    ++allocationCount;
+    if (allocationFailAt > 0 && allocationCount == allocationFailAt)
+    {
+        allocationFailAt = 0;
+        return nullptr;
+    }
+    if (size != 0 && count > SIZE_MAX / size)
+        return nullptr;
+    // calloc(0, ...) may return null or a unique pointer; ask for at least one byte
+    size_t bytes = count * size;
+    return std::calloc(bytes ? bytes : 1, 1);
+}
+
+void ReleaseArray(void* memory)
+{
+    std::free(memory);
+}
+
+static void FreeFacetLists(Group* table, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        if (table[i].facetListCount > 0 && table[i].facetList)
+            ReleaseArray(table[i].facetList);
+}
+
+void FreeMesh(Mesh* mesh)
+{
+    if (!mesh)
+        return;
+    ReleaseArray(mesh->vertices);
+    ReleaseArray(mesh->normals);
+    ReleaseArray(mesh->uCoords);
+    ReleaseArray(mesh->vCoords);
+    ReleaseArray(mesh->facets);
+    if (mesh->groups)
+        FreeFacetLists(mesh->groups, mesh->groupCount);
+    ReleaseArray(mesh->groups);
+    if (mesh->materials)
+        FreeFacetLists(mesh->materials, mesh->materialCount);
+    ReleaseArray(mesh->materials);
+    ReleaseArray(mesh);
+}

@@ -1,0 +1,103 @@
+// The mesh record, its allocation helpers, and the OBJ reader that builds it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum : uint32_t
+{
+    MESH_HAS_VERTICES = 0x002,
+    MESH_HAS_NORMALS = 0x004,
+    MESH_HAS_UVS = 0x008,
+    MESH_HAS_FACETS = 0x010,
+    MESH_HAS_GROUPS = 0x020,
+    MESH_HAS_MATERIALS = 0x040,
+    MESH_HAS_MATERIAL_LIBRARY = 0x080,
+    MESH_SMOOTHED = 0x100,
+    MESH_HAS_QUADS = 0x200,
+    MESH_DUPLICATE_NORMALS = 0x400,
+};
+
+enum
+{
+    MESH_PATH_SIZE = 256,
+    MESH_NAME_SIZE = 64,
+    FACET_MAX_CORNERS = 16,
+};
+
+struct Vec3
+{
+    float x, y, z;
+};
+
+struct Facet
+{
+    uint32_t materialIndex;
+    uint32_t groupIndex;
+    uint32_t cornerCount; // 3 or 4
+    int32_t vertexIndex[FACET_MAX_CORNERS];
+    int32_t uvIndex[FACET_MAX_CORNERS];
+    int32_t normalIndex[FACET_MAX_CORNERS];
+    Vec3 faceNormal;
+};
+
+// Group and Material share one layout: a name and the ascending indices of their facets.
+// facetList exists only while facetListCount > 0.
+struct Group
+{
+    char name[MESH_NAME_SIZE];
+    uint32_t facetListCount;
+    uint32_t facetListFill;
+    uint32_t* facetList;
+};
+typedef Group Material;
+
+struct Mesh
+{
+    char filePath[MESH_PATH_SIZE];
+    char materialLibrary[MESH_PATH_SIZE];
+    uint32_t vertexCount;
+    uint32_t normalCount;
+    uint32_t uvCount;
+    uint32_t facetCount;
+    uint32_t quadCount;
+    uint32_t groupCount;
+    uint32_t materialCount;
+    Vec3 scale;
+    Vec3 boundsMin;
+    Vec3 boundsMax;
+    Facet* facets;       // facetCount
+    Vec3* vertices;      // vertexCount
+    Vec3* normals;       // normalCount (smoothing may leave it longer)
+    float* uCoords;      // uvCount
+    float* vCoords;      // uvCount
+    Group* groups;       // groupCount, entry 0 "Default"
+    Material* materials; // materialCount, entry 0 "Default"
+    uint32_t flags;
+};
+
+// Allocates count elements of size bytes each, zero-filled. Returns null when count * size
+// overflows size_t, when the heap refuses, or when a test has injected a failure.
+void* AllocateArray(size_t count, size_t size);
+template <typename T> T* AllocateArrayOf(size_t count)
+{
+    return static_cast<T*>(AllocateArray(count, sizeof(T)));
+}
+// Releases what AllocateArray returned; null does nothing.
+void ReleaseArray(void* memory);
+
+// Test hook: when > 0, the allocation with this 1-based number from now fails (and the
+// counter is cleared). allocationCount counts calls of AllocateArray since the last reset.
+extern int allocationFailAt;
+extern int allocationCount;
+
+// Releases the record and every array it owns, in any state the reader may leave behind.
+// A null mesh does nothing.
+void FreeMesh(Mesh* mesh);
+
+// Reads one OBJ file into a new mesh, owned by the caller; null when the file cannot be
+// opened or an array cannot be allocated. path holds at most 255 characters.
+Mesh* ReadObjMesh(const char* path);
+
+// Sets MESH_DUPLICATE_NORMALS when two normals are equal component by component.
+void AnalyzeMeshNormals(Mesh* mesh);

@@ -1,0 +1,53 @@
+// The process-wide progress display state; each change is presented at once.
+#include "ui.h"
+
+#include <cstring>
+
+ProgressState progressState = {};
+
+static void CopyCaption(const char* caption)
+{
+    // captions longer than 63 characters are cut
+    std::strncpy(progressState.caption, caption ? caption : "", PROGRESS_CAPTION_SIZE - 1);
+    progressState.caption[PROGRESS_CAPTION_SIZE - 1] = '\0';
+}
+
+void ShowProgress(const char* caption, int32_t minimum1, int32_t maximum1, int32_t minimum2,
+                  int32_t maximum2, bool show)
+{
+    if (!show)
+    {
+        if (!progressState.open)
+            return;
+        progressState = ProgressState();
+        PresentProgress(PROGRESS_CLOSED);
+        return;
+    }
+    CopyCaption(caption);
+    if (progressState.open)
+    {
+        // reopening keeps the bars with their ranges and positions
+        PresentProgress(PROGRESS_CAPTION);
+        return;
+    }
+    progressState.open = true;
+    progressState.primary = {minimum1, maximum1, static_cast<uint32_t>(minimum1)};
+    progressState.secondary = {minimum2, maximum2, static_cast<uint32_t>(minimum2)};
+    PresentProgress(PROGRESS_OPENED);
+}
+
+void SetProgressPos(uint32_t position)
+{
+    if (!progressState.open)
+        return;
+    progressState.primary.position = position;
+    PresentProgress(PROGRESS_PRIMARY);
+}
+
+void SetProgressPos2(uint32_t position)
+{
+    if (!progressState.open)
+        return;
+    progressState.secondary.position = position;
+    PresentProgress(PROGRESS_SECONDARY);
+}
