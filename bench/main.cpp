@@ -1,0 +1,108 @@
+// korvella_bench: runs every registered benchmark and prints its figures.
+//
+// Usage: korvella_bench [--quick] [--filter TEXT] [--list]
+// Progress notes go to stderr; the run ends with one "name value unit" line per figure on
+// stdout, so that runs can be compared line by line.
+#include "bench.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace
+{
+
+struct BenchEntry
+{
+    const char* name;
+    BenchFunction function;
+};
+
+struct Figure
+{
+    std::string name;
+    double value;
+    std::string unit;
+};
+
+std::vector<BenchEntry>& Benchmarks()
+{
+    static std::vector<BenchEntry> list;
+    return list;
+}
+
+std::vector<Figure> figures;
+
+} // namespace
+
+BenchRegistrar::BenchRegistrar(const char* name, BenchFunction function)
+{
+    Benchmarks().push_back(BenchEntry{name, function});
+}
+
+void ReportFigure(const char* name, double value, const char* unit)
+{
+    figures.push_back(Figure{name, value, unit});
+    std::fprintf(stderr, "  %s %.6g %s\n", name, value, unit);
+}
+
+double BenchSeconds()
+{
+    using Clock = std::chrono::steady_clock;
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+std::string BenchScratchPath(const std::string& fileName)
+{
+    const char* folder = "bench_scratch";
+#ifdef _WIN32
+    mkdir(folder);
+#else
+    mkdir(folder, 0755);
+#endif
+    return std::string(folder) + "/" + fileName;
+}
+
+int main(int argc, char** argv)
+{
+    BenchContext context{false};
+    std::string filter;
+    bool listOnly = false;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strcmp(argv[i], "--quick") == 0)
+            context.quick = true;
+        else if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc)
+            filter = argv[++i];
+        else if (std::strcmp(argv[i], "--list") == 0)
+            listOnly = true;
+        else
+        {
+            std::fprintf(stderr, "usage: korvella_bench [--quick] [--filter TEXT] [--list]\n");
+            return 2;
+        }
+    }
+    std::vector<BenchEntry> list = Benchmarks();
+    std::sort(list.begin(), list.end(),
+              [](const BenchEntry& a, const BenchEntry& b)
+              { return std::strcmp(a.name, b.name) < 0; });
+    for (const BenchEntry& entry : list)
+    {
+        if (!filter.empty() && std::strstr(entry.name, filter.c_str()) == nullptr)
+            continue;
+        if (listOnly)
+        {
+            std::printf("%s\n", entry.name);
+            continue;
+        }
+        std::fprintf(stderr, "bench %s%s\n", entry.name, context.quick ? " (quick)" : "");
+        entry.function(context);
+    }
+    for (const Figure& figure : figures)
+        std::printf("%s %.6g %s\n", figure.name.c_str(), figure.value, figure.unit.c_str());
+    return 0;
+}
