@@ -42,6 +42,10 @@ extern uint32_t exportOptions;
 // the temporary file is removed. A null mesh or null path returns false.
 bool WriteObjMeshFile(Mesh* mesh, const char* path, uint32_t options);
 
+// Test hook: when > 0, the writer's file write with this 1-based number (counted over all
+// exports since it was set) fails as on a full disk, and the hook is cleared.
+extern int writerWriteFailAt;
+
 // Gives path a default extension in place: steps back from the end one character at a time
 // (ANSI code page characters on Windows, bytes elsewhere); a "." met before a folder separator
 // means the path keeps its own extension; otherwise extension is appended. Folder separators
