@@ -1,0 +1,488 @@
+// Face normals and smoothed vertex normals. Vertices stored at one place (within 0.0005 on
+// every axis of the lowest unmarked one) share one normal, so seams shade smoothly. The
+// facets of each vertex come from an adjacency table and the nearby vertices from a hash
+// grid, so the cost stays near-linear while every sum is formed in the same order as a
+// plain scan of all facets and all later vertices would form it.
+#include "ops/ops.h"
+
+#include "ui/ui.h"
+
+#include <cmath>
+#include <cstring>
+
+size_t smoothWorkBytes = 0;
+
+namespace
+{
+
+const double seamBox = 0.0005;       // strict, per axis, around the group's first vertex
+const double cellScale = 512.0;      // grid cells of 1/512: wider than the box
+const double cellMargin = 0.00051;   // the box plus room for rounding, when picking cells
+const double cellLimit = 1073741824; // 2^30: coordinates past 2^21 share the outer cells
+const uint32_t maxPartners = 30;
+
+struct SmoothWork
+{
+    uint32_t vertexCount;
+    uint8_t* mark;       // vertexCount: has its group's normal, not looked at again
+    uint32_t* useStart;  // vertexCount + 1: facets of v are useFacets[useStart[v]..[v+1])
+    uint32_t* useFacets; // ascending facet indices per vertex, one per facet
+    uint32_t* slots;     // hash of grid cells: cell index + 1, 0 when empty
+    uint32_t slotMask;   // slot count - 1 (a power of two)
+    uint32_t cellCount;
+    uint32_t* cellStart;  // cellCount + 1: vertices of c are cellVertex[cellStart[c]..[c+1])
+    uint32_t* cellHead;   // cellCount: first entry of the cell that may still be a partner
+    uint32_t* cellVertex; // finite vertices grouped by cell, ascending within each cell
+    size_t bytes;
+};
+
+struct CellKey
+{
+    int32_t x, y, z;
+};
+
+// The running sum of accepted face normals and their count.
+struct Gather
+{
+    Vec3 sum;
+    uint32_t n;
+};
+
+bool VertexIsFinite(const Vec3& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+int32_t CellCoordinate(double x)
+{
+    double q = std::floor(x * cellScale);
+    if (q < -cellLimit)
+        q = -cellLimit;
+    if (q > cellLimit)
+        q = cellLimit;
+    return int32_t(q);
+}
+
+CellKey CellOf(const Vec3& v)
+{
+    return {CellCoordinate(v.x), CellCoordinate(v.y), CellCoordinate(v.z)};
+}
+
+bool SameCell(const CellKey& a, const CellKey& b)
+{
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+uint32_t HashCell(const CellKey& key)
+{
+    uint32_t h = uint32_t(key.x) * 0x9E3779B1u ^ uint32_t(key.y) * 0x85EBCA77u ^
+                 uint32_t(key.z) * 0xC2B2AE3Du;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 13;
+    return h;
+}
+
+bool InSeamBox(const Vec3& a, const Vec3& b)
+{
+    return std::fabs(double(b.x) - double(a.x)) < seamBox &&
+           std::fabs(double(b.y) - double(a.y)) < seamBox &&
+           std::fabs(double(b.z) - double(a.z)) < seamBox;
+}
+
+bool CornerValid(int32_t index, uint32_t vertexCount)
+{
+    return index >= 0 && uint32_t(index) < vertexCount;
+}
+
+// The corners a facet uses: the first three, or all four of a four-cornered facet.
+uint32_t UsedCorners(const Facet& facet)
+{
+    return facet.cornerCount == 4 ? 4 : 3;
+}
+
+// Calls visit(v) once for each distinct valid vertex the facet uses.
+template <typename Visit>
+void ForEachUsedVertex(const Facet& facet, uint32_t vertexCount, Visit visit)
+{
+    uint32_t corners = UsedCorners(facet);
+    for (uint32_t k = 0; k < corners; ++k)
+    {
+        int32_t v = facet.vertexIndex[k];
+        if (!CornerValid(v, vertexCount))
+            continue;
+        bool repeated = false;
+        for (uint32_t e = 0; e < k; ++e)
+            repeated = repeated || facet.vertexIndex[e] == v;
+        if (!repeated)
+            visit(uint32_t(v));
+    }
+}
+
+template <typename T> bool Take(T*& array, size_t count, SmoothWork* work)
+{
+    array = AllocateArrayOf<T>(count);
+    work->bytes += count * sizeof(T);
+    return array != nullptr;
+}
+
+void ReleaseSmoothWork(SmoothWork* work)
+{
+    ReleaseArray(work->mark);
+    ReleaseArray(work->useStart);
+    ReleaseArray(work->useFacets);
+    ReleaseArray(work->slots);
+    ReleaseArray(work->cellStart);
+    ReleaseArray(work->cellHead);
+    ReleaseArray(work->cellVertex);
+    std::memset(work, 0, sizeof *work);
+}
+
+// Counts the uses of each vertex, then lists the facets of each vertex in facet order.
+bool BuildAdjacency(const Mesh* mesh, SmoothWork* work)
+{
+    uint32_t vertexCount = mesh->vertexCount;
+    if (!Take(work->useStart, size_t(vertexCount) + 1, work))
+        return false;
+    uint32_t* start = work->useStart;
+    uint64_t uses = 0;
+    for (uint32_t f = 0; f < mesh->facetCount; ++f)
+        ForEachUsedVertex(mesh->facets[f], vertexCount,
+                          [&](uint32_t v)
+                          {
+                              ++start[v];
+                              ++uses;
+                          });
+    if (uses > UINT32_MAX || !Take(work->useFacets, size_t(uses), work))
+        return false;
+    // running totals, then fill backwards so each list ends in ascending facet order
+    for (uint32_t v = 1; v < vertexCount; ++v)
+        start[v] += start[v - 1];
+    start[vertexCount] = uint32_t(uses);
+    for (uint32_t f = mesh->facetCount; f-- > 0;)
+        ForEachUsedVertex(mesh->facets[f], vertexCount,
+                          [&](uint32_t v) { work->useFacets[--start[v]] = f; });
+    return true;
+}
+
+// The cell holding key, compared through each cell's representative vertex rep(c); or -1.
+// With insert, a missing cell is added with the given representative.
+template <typename Rep>
+int64_t FindCell(SmoothWork* work, const Mesh* mesh, const CellKey& key, Rep rep,
+                 uint32_t insertVertex, bool insert)
+{
+    uint32_t slot = HashCell(key) & work->slotMask;
+    for (;;)
+    {
+        uint32_t entry = work->slots[slot];
+        if (entry == 0)
+        {
+            if (!insert)
+                return -1;
+            work->cellVertex[work->cellCount] = insertVertex; // representative, for now
+            work->slots[slot] = ++work->cellCount;
+            return work->cellCount - 1;
+        }
+        if (SameCell(CellOf(mesh->vertices[rep(entry - 1)]), key))
+            return entry - 1;
+        slot = (slot + 1) & work->slotMask;
+    }
+}
+
+// Groups the finite vertices by grid cell: a hash of the cells, and per cell its vertices in
+// ascending order. Vertices with an infinite or NaN coordinate join no cell.
+bool BuildGrid(const Mesh* mesh, SmoothWork* work)
+{
+    const Vec3* vertices = mesh->vertices;
+    uint32_t finite = 0;
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
+        finite += VertexIsFinite(vertices[v]);
+    size_t slotCount = 2;
+    while (slotCount < size_t(finite) + finite / 2)
+        slotCount *= 2;
+    work->slotMask = uint32_t(slotCount - 1);
+    if (!Take(work->slots, slotCount, work) || !Take(work->cellVertex, finite ? finite : 1, work))
+        return false;
+    // representatives sit in cellVertex[c] while the cells are being found
+    auto firstRep = [&](uint32_t c) { return work->cellVertex[c]; };
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
+        if (VertexIsFinite(vertices[v]))
+            FindCell(work, mesh, CellOf(vertices[v]), firstRep, v, true);
+    uint32_t cells = work->cellCount;
+    if (!Take(work->cellStart, size_t(cells) + 1, work) ||
+        !Take(work->cellHead, cells ? cells : 1, work))
+        return false;
+    std::memcpy(work->cellHead, work->cellVertex, sizeof(uint32_t) * cells);
+    auto heldRep = [&](uint32_t c) { return work->cellHead[c]; };
+    uint32_t* start = work->cellStart;
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
+        if (VertexIsFinite(vertices[v]))
+            ++start[FindCell(work, mesh, CellOf(vertices[v]), heldRep, v, false)];
+    for (uint32_t c = 1; c < cells; ++c)
+        start[c] += start[c - 1];
+    start[cells] = finite;
+    for (uint32_t v = mesh->vertexCount; v-- > 0;)
+        if (VertexIsFinite(vertices[v]))
+            work->cellVertex[--start[FindCell(work, mesh, CellOf(vertices[v]), heldRep, v,
+                                              false)]] = v;
+    std::memcpy(work->cellHead, start, sizeof(uint32_t) * cells);
+    return true;
+}
+
+// Allocates and fills every working array; on failure releases them all.
+bool PrepareSmoothWork(const Mesh* mesh, SmoothWork* work)
+{
+    std::memset(work, 0, sizeof *work);
+    work->vertexCount = mesh->vertexCount;
+    bool ready = Take(work->mark, mesh->vertexCount ? mesh->vertexCount : 1, work) &&
+                 BuildAdjacency(mesh, work) && BuildGrid(mesh, work);
+    if (!ready)
+        ReleaseSmoothWork(work);
+    return ready;
+}
+
+bool Offer(Gather& gather, const Vec3& normal)
+{
+    if (gather.n == 0)
+    {
+        gather.sum = normal;
+        gather.n = 1;
+        return true;
+    }
+    double dot = (double(normal.z) * gather.sum.z + double(normal.y) * gather.sum.y) +
+                 double(normal.x) * gather.sum.x;
+    if (!(dot > 0))
+        return false;
+    gather.sum.x = float(double(gather.sum.x) + normal.x);
+    gather.sum.y = float(double(gather.sum.y) + normal.y);
+    gather.sum.z = float(double(gather.sum.z) + normal.z);
+    ++gather.n;
+    return true;
+}
+
+// Offers the face normals of every facet that uses v; returns how many were accepted.
+uint32_t OfferFacetsOf(const Mesh* mesh, const SmoothWork* work, uint32_t v, Gather& gather)
+{
+    uint32_t accepted = 0;
+    for (uint32_t u = work->useStart[v]; u < work->useStart[v + 1]; ++u)
+        accepted += Offer(gather, mesh->facets[work->useFacets[u]].faceNormal);
+    return accepted;
+}
+
+struct Run
+{
+    const uint32_t* at;
+    const uint32_t* end;
+};
+
+// The runs of vertices in the (at most eight) cells the box around vertex i can reach,
+// each trimmed of entries that are i or lower or already marked.
+int CollectRuns(const Mesh* mesh, SmoothWork* work, uint32_t i, Run runs[8])
+{
+    const Vec3& p = mesh->vertices[i];
+    CellKey low = {CellCoordinate(p.x - cellMargin), CellCoordinate(p.y - cellMargin),
+                   CellCoordinate(p.z - cellMargin)};
+    CellKey high = {CellCoordinate(p.x + cellMargin), CellCoordinate(p.y + cellMargin),
+                    CellCoordinate(p.z + cellMargin)};
+    auto rep = [&](uint32_t c) { return work->cellVertex[work->cellStart[c]]; };
+    int count = 0;
+    for (int32_t x = low.x; x <= high.x; ++x)
+        for (int32_t y = low.y; y <= high.y; ++y)
+            for (int32_t z = low.z; z <= high.z; ++z)
+            {
+                int64_t c = FindCell(work, mesh, {x, y, z}, rep, 0, false);
+                if (c < 0)
+                    continue;
+                uint32_t head = work->cellHead[c];
+                uint32_t end = work->cellStart[c + 1];
+                while (head < end &&
+                       (work->cellVertex[head] <= i || work->mark[work->cellVertex[head]]))
+                    ++head;
+                work->cellHead[c] = head;
+                if (head < end)
+                    runs[count++] = {work->cellVertex + head, work->cellVertex + end};
+            }
+    return count;
+}
+
+// Takes the lowest vertex left in the runs; false when they are empty.
+bool NextCandidate(Run runs[8], int count, uint32_t* vertex)
+{
+    int best = -1;
+    for (int r = 0; r < count; ++r)
+        if (runs[r].at < runs[r].end && (best < 0 || *runs[r].at < *runs[best].at))
+            best = r;
+    if (best < 0)
+        return false;
+    *vertex = *runs[best].at++;
+    return true;
+}
+
+// Forms the group around vertex i and writes its normal to i and its recorded partners.
+void SmoothGroup(Mesh* mesh, SmoothWork* work, uint32_t i)
+{
+    Gather gather = {{0.0f, 0.0f, 0.0f}, 0};
+    uint32_t partners[maxPartners];
+    uint32_t partnerCount = 0;
+    OfferFacetsOf(mesh, work, i, gather);
+    if (VertexIsFinite(mesh->vertices[i]))
+    {
+        Run runs[8];
+        int runCount = CollectRuns(mesh, work, i, runs);
+        uint32_t j;
+        while (NextCandidate(runs, runCount, &j))
+        {
+            if (work->mark[j] || !InSeamBox(mesh->vertices[i], mesh->vertices[j]))
+                continue;
+            uint32_t accepted = OfferFacetsOf(mesh, work, j, gather);
+            if (accepted > 0 && partnerCount < maxPartners)
+            {
+                partners[partnerCount++] = j;
+                mesh->flags |= MESH_DUPLICATE_NORMALS;
+            }
+        }
+    }
+    if (gather.n == 0)
+        return;
+    Vec3& normal = mesh->normals[i];
+    normal.x = float(double(gather.sum.x) / gather.n);
+    normal.y = float(double(gather.sum.y) / gather.n);
+    normal.z = float(double(gather.sum.z) / gather.n);
+    NormalizeVector(normal);
+    for (uint32_t k = 0; k < partnerCount; ++k)
+    {
+        mesh->normals[partners[k]] = normal;
+        work->mark[partners[k]] = 1;
+    }
+}
+
+void RunSmoothing(Mesh* mesh, SmoothWork* work)
+{
+    uint32_t vertexCount = mesh->vertexCount;
+    uint32_t stepA = vertexCount / 100, stepB = stepA / 50, sweep = 0;
+    for (uint32_t i = 0; i < vertexCount; ++i)
+    {
+        sweep += stepA;
+        if (sweep >= vertexCount)
+            sweep = 0;
+        if (stepA == 0 || i % stepA == 0)
+            SetProgressPos(i);
+        if (stepB == 0 || i % stepB == 0)
+            SetProgressPos2(sweep);
+        if (!work->mark[i])
+            SmoothGroup(mesh, work, i);
+    }
+}
+
+} // namespace
+
+float NormalizeVector(Vec3& v)
+{
+    double length = std::sqrt((double(v.x) * v.x + double(v.y) * v.y) + double(v.z) * v.z);
+    if (length != 0)
+    {
+        v.x = float(v.x / length);
+        v.y = float(v.y / length);
+        v.z = float(v.z / length);
+    }
+    return float(length);
+}
+
+Vec3 CrossProduct(const Vec3& a, const Vec3& b)
+{
+    return {float(double(a.y) * b.z - double(a.z) * b.y),
+            float(double(a.z) * b.x - double(a.x) * b.z),
+            float(double(a.x) * b.y - double(a.y) * b.x)};
+}
+
+float DotProduct(const Vec3& a, const Vec3& b)
+{
+    return float((double(a.z) * b.z + double(a.y) * b.y) + double(a.x) * b.x);
+}
+
+void ComputeFaceNormals(Mesh* mesh)
+{
+    uint32_t step = mesh->facetCount / 100;
+    for (uint32_t f = 0; f < mesh->facetCount; ++f)
+    {
+        Facet& facet = mesh->facets[f];
+        Vec3 normal = {0.0f, 0.0f, 0.0f};
+        const int32_t* c = facet.vertexIndex;
+        uint32_t count = mesh->vertexCount;
+        // a corner naming no vertex gives no direction
+        if (CornerValid(c[0], count) && CornerValid(c[1], count) && CornerValid(c[2], count))
+        {
+            const Vec3& p0 = mesh->vertices[c[0]];
+            const Vec3& p1 = mesh->vertices[c[1]];
+            const Vec3& p2 = mesh->vertices[c[2]];
+            Vec3 a = {p1.x - p0.x, p1.y - p0.y, p1.z - p0.z};
+            Vec3 b = {p2.x - p0.x, p2.y - p0.y, p2.z - p0.z};
+            normal = CrossProduct(a, b);
+            NormalizeVector(normal);
+        }
+        facet.faceNormal = normal;
+        if (step == 0 || f % step == 0)
+            SetProgressPos(f);
+    }
+}
+
+void SmoothVertexNormals(Mesh* mesh)
+{
+    SmoothWork work;
+    if (!PrepareSmoothWork(mesh, &work))
+        return;
+    smoothWorkBytes = work.bytes;
+    RunSmoothing(mesh, &work);
+    ReleaseSmoothWork(&work);
+}
+
+// Points every corner's normal at its vertex.
+static void PointCornersAtVertices(Mesh* mesh)
+{
+    for (uint32_t f = 0; f < mesh->facetCount; ++f)
+    {
+        Facet& facet = mesh->facets[f];
+        uint32_t corners = facet.cornerCount < uint32_t(FACET_MAX_CORNERS)
+                               ? facet.cornerCount
+                               : uint32_t(FACET_MAX_CORNERS);
+        for (uint32_t k = 0; k < corners; ++k)
+            facet.normalIndex[k] = facet.vertexIndex[k];
+    }
+}
+
+int SmoothMeshNormals(Mesh* mesh)
+{
+    uint32_t vertexCount = mesh->vertexCount, facetCount = mesh->facetCount;
+    // everything that can fail is had before the mesh changes
+    Vec3* fresh = nullptr;
+    if (mesh->normalCount < vertexCount)
+    {
+        fresh = AllocateArrayOf<Vec3>(vertexCount); // zero: entries no group writes
+        if (!fresh)
+            return 0;
+    }
+    SmoothWork work;
+    if (!PrepareSmoothWork(mesh, &work))
+    {
+        ReleaseArray(fresh);
+        return 0;
+    }
+    smoothWorkBytes = work.bytes;
+    if (fresh)
+    {
+        ReleaseArray(mesh->normals);
+        mesh->normals = fresh;
+    }
+    ShowProgress("Computing Face Normals...", 0, int32_t(facetCount), 0, int32_t(facetCount), true);
+    ComputeFaceNormals(mesh);
+    ShowProgress("Done", 0, 0, 0, 0, false);
+    ShowProgress("Generating Smoothed Vertex Normals...", 0, int32_t(vertexCount), 0,
+                 int32_t(vertexCount), true);
+    RunSmoothing(mesh, &work);
+    ShowProgress("Done", 0, 0, 0, 0, false);
+    ReleaseSmoothWork(&work);
+    PointCornersAtVertices(mesh);
+    mesh->normalCount = vertexCount;
+    mesh->flags |= MESH_HAS_NORMALS | MESH_SMOOTHED;
+    return 1;
+}
