@@ -11,6 +11,9 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 // The two system functions the writer needs, declared here so that the portable core does not
 // pull in the whole Windows header.
 extern "C" __declspec(dllimport) char* __stdcall CharPrevA(const char* start, const char* current);
@@ -411,6 +414,23 @@ enum
     TEMP_PATH_SIZE = MESH_PATH_SIZE + 16,
 };
 
+// Opens a new file for writing; fails when a file of that name exists.
+static FILE* CreateNewFile(const char* path)
+{
+#ifdef _WIN32
+    // The system C library of Windows does not know fopen's "x" mode.
+    int descriptor = _open(path, _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0)
+        return nullptr;
+    FILE* file = _fdopen(descriptor, "wb");
+    if (!file)
+        _close(descriptor);
+    return file;
+#else
+    return std::fopen(path, "wbx");
+#endif
+}
+
 // Creates a new temporary file beside target ("~kvNN.tmp" in the target's folder) and stores
 // its name in tempPath. Never opens a file that exists already.
 static FILE* CreateTempBeside(const char* target, char* tempPath)
@@ -424,7 +444,7 @@ static FILE* CreateTempBeside(const char* target, char* tempPath)
         std::memcpy(tempPath, target, folderLength);
         std::snprintf(tempPath + folderLength, TEMP_PATH_SIZE - folderLength, "~kv%02u.tmp",
                       serial++ % 100);
-        FILE* file = std::fopen(tempPath, "wbx");
+        FILE* file = CreateNewFile(tempPath);
         if (file)
             return file;
         // Another file of that name exists (or the folder cannot be written): try the next.

@@ -93,7 +93,7 @@ MeshPtr BuildMesh(const TestMesh& spec)
     mesh->flags |= mesh->normalCount ? uint32_t(MESH_HAS_NORMALS) : 0u;
     mesh->flags |= mesh->facetCount ? uint32_t(MESH_HAS_FACETS) : 0u;
     mesh->flags |= mesh->quadCount ? uint32_t(MESH_HAS_QUADS) : 0u;
-    mesh->flags |= spec.library.empty() ? 0 : MESH_HAS_MATERIAL_LIBRARY;
+    mesh->flags |= spec.library.empty() ? 0u : uint32_t(MESH_HAS_MATERIAL_LIBRARY);
     return MeshPtr(mesh);
 }
 
@@ -137,7 +137,9 @@ std::string ExportText(Mesh* mesh, uint32_t options, const std::string& tag)
     {
 #ifdef _WIN32
         if (bytes[i] == '\n')
+        {
             EXPECT_TRUE(i > 0 && bytes[i - 1] == '\r') << "bare LF at byte " << i;
+        }
         if (bytes[i] == '\r')
         {
             EXPECT_TRUE(i + 1 < bytes.size() && bytes[i + 1] == '\n') << "bare CR at byte " << i;
