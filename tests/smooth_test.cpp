@@ -1,0 +1,369 @@
+// Smoothed normals: the vector helpers, seams and their limits, exactness against the plain
+// algorithm on generated meshes, and every allocation failure.
+#include "mesh_gen.h"
+#include "ops_oracle.h"
+#include "test_util.h"
+
+#include "ops/ops.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace
+{
+
+bool SameBits(const Vec3& a, const Vec3& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+std::string Show(const Vec3& v)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "(%.9g, %.9g, %.9g)", v.x, v.y, v.z);
+    return text;
+}
+
+TEST(SmoothVectors, NormalizeCrossDot)
+{
+    struct Row
+    {
+        Vec3 in, out;
+        float length;
+    } rows[] = {
+        {{3, 4, 0}, {0.6f, 0.8f, 0}, 5},
+        {{0, 0, 0}, {0, 0, 0}, 0},
+        {{0, 0, -2}, {0, 0, -1}, 2},
+        {{1e-30f, 0, 0}, {1, 0, 0}, 1e-30f}, // squares need double precision
+        {{3e38f, 3e38f, 0}, {0.70710677f, 0.70710677f, 0}, std::numeric_limits<float>::infinity()},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(Show(row.in));
+        Vec3 v = row.in;
+        EXPECT_EQ(NormalizeVector(v), row.length);
+        EXPECT_TRUE(SameBits(v, row.out)) << Show(v);
+    }
+    EXPECT_TRUE(SameBits(CrossProduct({1, 0, 0}, {0, 1, 0}), {0, 0, 1}));
+    EXPECT_TRUE(SameBits(CrossProduct({1, 2, 3}, {4, 5, 6}), {-3, 6, -3}));
+    EXPECT_EQ(DotProduct({1, 2, 3}, {4, 5, 6}), 32.0f);
+    EXPECT_EQ(DotProduct({1, 0, 0}, {0, 1, 0}), 0.0f);
+}
+
+// A vertex of its own facet, whose two other corners are private vertices placed so the
+// facet faces +z tilted by (tx, ty).
+void AddTiltedFacet(Mesh* mesh, uint32_t f, uint32_t v, uint32_t privateBase, float tx, float ty)
+{
+    Vec3 p = mesh->vertices[v];
+    mesh->vertices[privateBase] = {p.x + 1, p.y, p.z + tx};
+    mesh->vertices[privateBase + 1] = {p.x, p.y + 1, p.z + ty};
+    SetTriangle(mesh, f, int32_t(v), int32_t(privateBase), int32_t(privateBase + 1));
+}
+
+// count seam vertices at the given x positions, each with one tilted facet.
+MeshPtr SeamMesh(const std::vector<float>& xs)
+{
+    uint32_t n = uint32_t(xs.size());
+    MeshPtr mesh(NewMesh(n * 3, n));
+    for (uint32_t i = 0; i < n; ++i)
+        mesh->vertices[i] = {xs[i], 0, 0};
+    for (uint32_t i = 0; i < n; ++i)
+        AddTiltedFacet(mesh.get(), i, i, n + 2 * i, 0.01f * float(i % 7), -0.02f * float(i % 5));
+    FinishMesh(mesh.get());
+    return mesh;
+}
+
+TEST(SmoothSeams, DegenerateFirstFacetLeavesZeroNormal)
+{
+    MeshPtr mesh(NewMesh(5, 2));
+    Vec3 points[] = {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {1, 0, 0}, {0, 1, 0}};
+    std::memcpy(mesh->vertices, points, sizeof points);
+    SetTriangle(mesh.get(), 0, 0, 1, 2); // collinear
+    SetTriangle(mesh.get(), 1, 0, 3, 4);
+    FinishMesh(mesh.get());
+    ASSERT_EQ(SmoothMeshNormals(mesh.get()), 1);
+    EXPECT_TRUE(SameBits(mesh->facets[0].faceNormal, {0, 0, 0}));
+    EXPECT_TRUE(SameBits(mesh->normals[0], {0, 0, 0})) << Show(mesh->normals[0]);
+    EXPECT_TRUE(SameBits(mesh->normals[3], {0, 0, 1})) << Show(mesh->normals[3]);
+    EXPECT_EQ(mesh->normalCount, 5u);
+    CheckMeshInvariants(mesh.get());
+}
+
+TEST(SmoothSeams, BoxIsNotChained)
+{
+    MeshPtr mesh = SeamMesh({0.0f, 0.0004f, 0.0008f});
+    SmoothMeshNormals(mesh.get());
+    EXPECT_TRUE(SameBits(mesh->normals[0], mesh->normals[1]));
+    Vec3 own = mesh->facets[2].faceNormal;
+    EXPECT_TRUE(SameBits(mesh->normals[2], own)) << Show(mesh->normals[2]) << Show(own);
+    EXPECT_FALSE(SameBits(mesh->normals[0], mesh->normals[2]));
+    EXPECT_TRUE(mesh->flags & MESH_DUPLICATE_NORMALS);
+}
+
+TEST(SmoothSeams, ThirtyPartnersAtMost)
+{
+    MeshPtr mesh = SeamMesh(std::vector<float>(32, 0.0f));
+    SmoothMeshNormals(mesh.get());
+    for (int v = 1; v <= 30; ++v)
+        EXPECT_TRUE(SameBits(mesh->normals[v], mesh->normals[0])) << v;
+    // the last one groups on its own, from its own facet only
+    EXPECT_TRUE(SameBits(mesh->normals[31], mesh->facets[31].faceNormal));
+    EXPECT_FALSE(SameBits(mesh->normals[31], mesh->normals[0]));
+    MeshPtr plain = SeamMesh(std::vector<float>(32, 0.0f));
+    OracleSmoothMeshNormals(plain.get());
+    EXPECT_EQ(MeshImage(mesh.get()), MeshImage(plain.get()));
+}
+
+TEST(SmoothSeams, WhichPairsJoin)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float cell = 1.0f / 512;
+    struct Row
+    {
+        Vec3 a, b;
+        bool joined;
+    } rows[] = {
+        {{0, 0, 0}, {0, 0, 0}, true},
+        {{0, 0, 0}, {0.0004999f, 0, 0}, true},
+        {{0, 0, 0}, {0.0005f, 0, 0}, false}, // 0.0005f lies just above 0.0005
+        {{0, 0, 0}, {0, -0.0004999f, 0.0004999f}, true},
+        {{0, 0, 0}, {0, 0, -0.0006f}, false},
+        {{cell - 1e-7f, 0, 0}, {cell + 0.0004f, 0, 0}, true}, // across a cell border
+        {{-cell, 5, 0}, {-cell - 0.00049f, 5, 0}, true},
+        {{-0.0f, 0, 0}, {0.0003f, 0, 0}, true},
+        {{1e30f, 0, 0}, {1e30f, 0, 0}, true}, // far out, still one place
+        {{1e30f, 0, 0}, {-1e30f, 0, 0}, false},
+        {{2097152.0f, 0, 0}, {2097152.25f, 0, 0}, false},
+        {{4194304.0f, 1, 1}, {4194304.0f, 1, 1}, true},
+        {{inf, 0, 0}, {inf, 0, 0}, false},
+        {{nan, 0, 0}, {nan, 0, 0}, false},
+        {{0, nan, 0}, {0, 0, 0}, false},
+        {{1000.0001f, 0, 0}, {1000.0005f, 0, 0}, true},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(Show(row.a) + " " + Show(row.b));
+        MeshPtr mesh(NewMesh(6, 2));
+        mesh->vertices[0] = row.a;
+        mesh->vertices[1] = row.b;
+        // each vertex gets a facet of its own, both facing +z but tilted differently
+        mesh->vertices[2] = {-50, 0, 0};
+        mesh->vertices[3] = {-49, 0, 0.1f};
+        mesh->vertices[4] = {-50, 1, -0.2f};
+        mesh->vertices[5] = {-49, 1, 0.3f};
+        // the pair sits in the fourth corner of two quads, so the face normals come from
+        // ordinary positions whatever the pair holds
+        SetQuad(mesh.get(), 0, 2, 3, 4, 0);
+        SetQuad(mesh.get(), 1, 2, 3, 5, 1);
+        FinishMesh(mesh.get());
+        MeshPtr plain(CopyMesh(mesh.get()));
+        SmoothMeshNormals(mesh.get());
+        OracleSmoothMeshNormals(plain.get());
+        EXPECT_EQ(MeshImage(mesh.get()), MeshImage(plain.get()));
+        EXPECT_EQ((mesh->flags & MESH_DUPLICATE_NORMALS) != 0, row.joined);
+    }
+}
+
+TEST(SmoothSeams, TwoSidedSheetKeepsBothSides)
+{
+    MeshPtr mesh(NewMesh(6, 2));
+    Vec3 points[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    std::memcpy(mesh->vertices, points, sizeof points);
+    std::memcpy(mesh->vertices + 3, points, sizeof points);
+    SetTriangle(mesh.get(), 0, 0, 1, 2);
+    SetTriangle(mesh.get(), 1, 3, 5, 4);
+    FinishMesh(mesh.get());
+    SmoothMeshNormals(mesh.get());
+    for (int v = 0; v < 3; ++v)
+    {
+        EXPECT_TRUE(SameBits(mesh->normals[v], {0, 0, 1})) << v;
+        EXPECT_TRUE(SameBits(mesh->normals[v + 3], {0, 0, -1})) << v;
+    }
+    EXPECT_FALSE(mesh->flags & MESH_DUPLICATE_NORMALS);
+}
+
+TEST(SmoothSeams, WhichCornersAFacetUses)
+{
+    // vertex 3 is the fourth corner: used by a quad, not by a triangle
+    for (uint32_t corners : {3u, 4u})
+    {
+        SCOPED_TRACE(corners);
+        MeshPtr mesh(NewMesh(4, 1));
+        Vec3 points[] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 5}};
+        std::memcpy(mesh->vertices, points, sizeof points);
+        SetQuad(mesh.get(), 0, 0, 1, 2, 3);
+        mesh->facets[0].cornerCount = corners;
+        FinishMesh(mesh.get());
+        SmoothMeshNormals(mesh.get());
+        Vec3 expected = corners == 4 ? Vec3{0, 0, 1} : Vec3{0, 0, 0};
+        EXPECT_TRUE(SameBits(mesh->normals[3], expected)) << Show(mesh->normals[3]);
+    }
+}
+
+TEST(SmoothSeams, RepeatedCornerOffersOnce)
+{
+    MeshPtr mesh(NewMesh(5, 2));
+    Vec3 points[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 1, 1}, {5, 5, 5}};
+    std::memcpy(mesh->vertices, points, sizeof points);
+    SetTriangle(mesh.get(), 0, 0, 1, 2); // +z
+    SetQuad(mesh.get(), 1, 0, 1, 3, 0);  // tilted towards -y, vertex 0 twice
+    FinishMesh(mesh.get());
+    SmoothMeshNormals(mesh.get());
+    Vec3 b = mesh->facets[1].faceNormal;
+    Vec3 sum = {0 + b.x, 0 + b.y, 1 + b.z};
+    Vec3 once = {float(sum.x / 2.0), float(sum.y / 2.0), float(sum.z / 2.0)};
+    NormalizeVector(once);
+    Vec3 twice = {b.x, float(double(sum.y) + b.y), float(double(sum.z) + b.z)};
+    NormalizeVector(twice);
+    ASSERT_FALSE(SameBits(once, twice));
+    EXPECT_TRUE(SameBits(mesh->normals[0], once)) << Show(mesh->normals[0]);
+}
+
+TEST(SmoothSeams, NormalArrayAndCounts)
+{
+    struct Row
+    {
+        uint32_t vertices, facets, normalsBefore;
+    } rows[] = {{4, 1, 0}, {4, 1, 9}, {4, 1, 4}, {4, 0, 0}, {0, 0, 0}, {0, 0, 3}};
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(std::to_string(row.vertices) + " " + std::to_string(row.facets) + " " +
+                     std::to_string(row.normalsBefore));
+        MeshPtr mesh(NewMesh(row.vertices, row.facets));
+        for (uint32_t v = 0; v < row.vertices; ++v)
+            mesh->vertices[v] = {float(v % 2), float(v / 2), 0};
+        if (row.facets)
+            SetTriangle(mesh.get(), 0, 0, 1, 2);
+        SetNormalCount(mesh.get(), row.normalsBefore);
+        for (uint32_t n = 0; n < row.normalsBefore; ++n)
+            mesh->normals[n] = {7, 7, 7};
+        FinishMesh(mesh.get());
+        Vec3* before = mesh->normals;
+        EXPECT_EQ(SmoothMeshNormals(mesh.get()), 1);
+        EXPECT_EQ(mesh->normalCount, row.vertices);
+        EXPECT_EQ(mesh->flags & (MESH_HAS_NORMALS | MESH_SMOOTHED),
+                  uint32_t(MESH_HAS_NORMALS | MESH_SMOOTHED));
+        if (row.normalsBefore >= row.vertices)
+        {
+            EXPECT_EQ(mesh->normals, before); // kept, with its larger room
+        }
+        // vertex 3 belongs to no facet: zero in a new array, the old value in a kept one
+        if (row.vertices == 4)
+        {
+            Vec3 untouched = row.normalsBefore >= 4 ? Vec3{7, 7, 7} : Vec3{0, 0, 0};
+            EXPECT_TRUE(SameBits(mesh->normals[3], untouched)) << Show(mesh->normals[3]);
+        }
+    }
+}
+
+TEST(SmoothSeams, CornerOutsideTheVerticesIsHarmless)
+{
+    MeshPtr mesh(NewMesh(3, 2));
+    Vec3 points[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    std::memcpy(mesh->vertices, points, sizeof points);
+    SetTriangle(mesh.get(), 0, 0, 1, 2);
+    SetTriangle(mesh.get(), 1, 0, 1, 40);
+    mesh->facets[1].vertexIndex[0] = -3;
+    EXPECT_EQ(SmoothMeshNormals(mesh.get()), 1);
+    EXPECT_TRUE(SameBits(mesh->facets[1].faceNormal, {0, 0, 0}));
+    EXPECT_TRUE(SameBits(mesh->normals[1], {0, 0, 1}));
+}
+
+TEST(SmoothSeams, ProgressSequence)
+{
+    MeshPtr mesh = SeamMesh({0, 1, 2});
+    auto log = RecordProgress([&] { SmoothMeshNormals(mesh.get()); });
+    std::vector<std::string> expected = {"open Computing Face Normals... 0..3 0..3",
+                                         "pos1 0",
+                                         "pos1 1",
+                                         "pos1 2",
+                                         "close",
+                                         "open Generating Smoothed Vertex Normals... 0..9 0..9"};
+    for (int v = 0; v < 9; ++v)
+    {
+        expected.push_back("pos1 " + std::to_string(v));
+        expected.push_back("pos2 0");
+    }
+    expected.push_back("close");
+    EXPECT_EQ(log, expected);
+    MeshPtr plain = SeamMesh({0, 1, 2});
+    EXPECT_EQ(log, RecordProgress([&] { OracleSmoothMeshNormals(plain.get()); }));
+}
+
+TEST(SmoothSeams, MatchesPlainAlgorithmOnGeneratedMeshes)
+{
+    int joined = 0, withNormals = 0;
+    for (uint32_t seed = 1; seed <= 300; ++seed)
+    {
+        SCOPED_TRACE(seed);
+        MeshPtr mesh(GenerateMesh(seed, OptionsForSeed(seed)));
+        MeshPtr plain(CopyMesh(mesh.get()));
+        withNormals += mesh->normalCount > 0;
+        std::vector<std::string> fastLog, plainLog;
+        int result = 0, plainResult = 0;
+        fastLog = RecordProgress([&] { result = SmoothMeshNormals(mesh.get()); });
+        plainLog = RecordProgress([&] { plainResult = OracleSmoothMeshNormals(plain.get()); });
+        ASSERT_EQ(result, plainResult);
+        ASSERT_EQ(MeshImage(mesh.get()), MeshImage(plain.get()));
+        ASSERT_EQ(fastLog, plainLog);
+        CheckMeshInvariants(mesh.get());
+        joined += (mesh->flags & MESH_DUPLICATE_NORMALS) != 0;
+    }
+    // the generated meshes must exercise seams and meshes that arrive with normals
+    EXPECT_GT(joined, 100);
+    EXPECT_GT(withNormals, 100);
+}
+
+TEST(SmoothSeams, EveryAllocationFailureLeavesTheMesh)
+{
+    for (uint32_t seed : {3u, 8u, 21u})
+        for (bool roomy : {false, true})
+        {
+            SCOPED_TRACE(std::to_string(seed) + (roomy ? " roomy" : ""));
+            MeshPtr mesh(GenerateMesh(seed, OptionsForSeed(seed)));
+            SetNormalCount(mesh.get(), roomy ? mesh->vertexCount + 2 : 1);
+            FinishMesh(mesh.get());
+            MeshPtr probe(CopyMesh(mesh.get()));
+            allocationCount = 0;
+            SmoothMeshNormals(probe.get());
+            int allocations = allocationCount;
+            ASSERT_GE(allocations, roomy ? 5 : 6);
+            std::string before = MeshImage(mesh.get());
+            for (int k = 1; k <= allocations; ++k)
+            {
+                SCOPED_TRACE(k);
+                allocationCount = 0;
+                allocationFailAt = k;
+                int result = 1;
+                auto log = RecordProgress([&] { result = SmoothMeshNormals(mesh.get()); });
+                allocationFailAt = 0;
+                EXPECT_EQ(result, 0);
+                EXPECT_TRUE(log.empty());
+                ASSERT_EQ(MeshImage(mesh.get()), before);
+            }
+        }
+}
+
+TEST(SmoothSeams, VertexPassWritesNothingWithoutStorage)
+{
+    MeshPtr mesh = SeamMesh({0, 0});
+    SetNormalCount(mesh.get(), mesh->vertexCount);
+    ComputeFaceNormals(mesh.get());
+    for (int k = 1; k <= 3; ++k)
+    {
+        allocationCount = 0;
+        allocationFailAt = k;
+        SmoothVertexNormals(mesh.get());
+        allocationFailAt = 0;
+        EXPECT_TRUE(SameBits(mesh->normals[0], {0, 0, 0})) << k;
+    }
+    SmoothVertexNormals(mesh.get());
+    EXPECT_FALSE(SameBits(mesh->normals[0], {0, 0, 0}));
+    EXPECT_GT(smoothWorkBytes, 0u);
+}
+
+} // namespace
