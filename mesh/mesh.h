@@ -101,3 +101,22 @@ Mesh* ReadObjMesh(const char* path);
 
 // Sets MESH_DUPLICATE_NORMALS when two normals are equal component by component.
 void AnalyzeMeshNormals(Mesh* mesh);
+
+// Scanning of OBJ line text. Each function takes one NUL-terminated line and matches it the
+// way the C library's sscanf matches the format named, returning the number of values
+// converted (0 when even the keyword differs). Blanks match any run of white space, "%e"
+// rounds to float as strtof does (overflow gives infinity, underflow zero), "%ld" converts a
+// decimal integer saturated to 64 bits as strtol does there.
+
+// "KEYWORD %e %e ..." with count values (count <= 3); values may be null to check syntax only.
+int ScanObjFloats(const char* line, const char* keyword, int count, float* values);
+// "KEYWORD %ld": 1 and the value when the keyword is followed by an integer.
+int ScanObjLong(const char* line, const char* keyword, int64_t* value);
+// "KEYWORD %s": 1 and the token (start and length, not terminated) when there is one.
+int ScanObjToken(const char* line, const char* keyword, const char** token, size_t* length);
+// "f %ld/%ld/%ld %ld/%ld/%ld ..." (perCorner 3) or "f %ld/%ld %ld/%ld ..." (perCorner 2), up
+// to four corners: the number of values converted, 0 to 4 * perCorner.
+int ScanObjFace(const char* line, int perCorner, int64_t values[12]);
+// The group name of a "g" line: the text from its third character, cut at the first CR or
+// LF, trailing blanks and tabs removed, at most 63 characters kept.
+void GetObjGroupName(const char* line, char name[MESH_NAME_SIZE]);

@@ -1,0 +1,383 @@
+// Matching of OBJ lines with the C library's scanf rules, without the C library.
+//
+// A "%e" directive consumes characters greedily, as the C library's scanner does: an
+// optional sign, then "nan", "inf" or "infinity" (any case), or digits with at most one
+// point, and an exponent mark once a digit has been read, a sign directly after it, and
+// digits; "0x" switches to hexadecimal digits with a "p" exponent. What was consumed is then
+// converted by the rules of strtof, which may use only a prefix of it ("1e+" reads as 1).
+// The conversion fails when strtof would use nothing.
+#include "mesh.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace
+{
+
+inline bool IsSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+inline bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+inline bool IsHexDigit(char c)
+{
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+inline char Lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+
+inline const char* SkipSpace(const char* p)
+{
+    while (IsSpace(*p))
+        ++p;
+    return p;
+}
+
+// The literal keyword at the very start of the line; null when it differs.
+inline const char* MatchKeyword(const char* line, const char* keyword)
+{
+    while (*keyword)
+        if (*line++ != *keyword++)
+            return nullptr;
+    return line;
+}
+
+enum FloatKind
+{
+    FLOAT_DECIMAL,
+    FLOAT_HEX,
+    FLOAT_INFINITY,
+    FLOAT_NAN,
+};
+
+// What one "%e" consumed: the digits start after the sign (and after "0x"), end at the end.
+struct FloatText
+{
+    FloatKind kind;
+    bool negative;
+    const char* digits;
+    const char* end;
+};
+
+// "inf" or "infinity" after the sign; null when the text starts one and breaks off.
+const char* MatchInfinity(const char* p)
+{
+    if (Lower(p[1]) != 'n' || Lower(p[2]) != 'f')
+        return nullptr;
+    p += 3;
+    if (Lower(*p) != 'i')
+        return p;
+    static const char rest[] = "nity";
+    for (int i = 0; i < 4; ++i)
+        if (Lower(p[1 + i]) != rest[i])
+            return nullptr;
+    return p + 5;
+}
+
+// Consumes one number at p (white space already skipped); null on a conversion failure.
+const char* CollectFloat(const char* p, FloatText& text)
+{
+    const char* start = p;
+    text.negative = *p == '-';
+    bool sign = *p == '-' || *p == '+';
+    if (sign && *++p == '\0')
+        return nullptr;
+    if (Lower(*p) == 'n')
+    {
+        if (Lower(p[1]) != 'a' || Lower(p[2]) != 'n')
+            return nullptr;
+        text.kind = FLOAT_NAN;
+        return text.end = p + 3;
+    }
+    if (Lower(*p) == 'i')
+    {
+        text.kind = FLOAT_INFINITY;
+        return text.end = MatchInfinity(p);
+    }
+    bool hex = false, gotDigit = false, gotDot = false, gotExponent = false;
+    char exponentMark = 'e';
+    const char* mark = nullptr;
+    if (*p == '0')
+    {
+        if (Lower(p[1]) == 'x')
+        {
+            hex = true;
+            exponentMark = 'p';
+            p += 2;
+        }
+        else
+        {
+            gotDigit = true;
+            ++p;
+        }
+    }
+    text.kind = hex ? FLOAT_HEX : FLOAT_DECIMAL;
+    text.digits = hex ? p : start + sign;
+    for (;; ++p)
+    {
+        char c = *p;
+        if (IsDigit(c) || (hex && !gotExponent && IsHexDigit(c)))
+            gotDigit = true;
+        else if (gotExponent && p == mark + 1 && (c == '-' || c == '+'))
+            continue;
+        else if (gotDigit && !gotExponent && Lower(c) == exponentMark)
+        {
+            gotExponent = gotDot = true;
+            mark = p;
+        }
+        else if (!gotDot && c == '.')
+            gotDot = true;
+        else
+            break;
+    }
+    text.end = p;
+    if (p == start + sign || (hex && p == start + sign + 2))
+        return nullptr;
+    // strtof needs a digit before the exponent; "0x" without digits still reads as 0
+    if (!hex && !gotDigit)
+        return nullptr;
+    return p;
+}
+
+// The float strtof gives for a decimal text whose conversion ran out of range: infinity
+// when the exponent grows it, zero when it shrinks it. The digits alone (at most a line
+// long) stay within double range, so double decides where it can.
+float DecimalOutOfRange(const char* digits, const char* end)
+{
+    double wide = 0;
+    if (std::from_chars(digits, end, wide).ec == std::errc())
+        return std::fabs(wide) > 1.0 ? std::numeric_limits<float>::infinity() : 0.0f;
+    const char* mark = digits;
+    while (mark < end && Lower(*mark) != 'e')
+        ++mark;
+    bool shrinks = mark + 1 < end && mark[1] == '-';
+    return shrinks ? 0.0f : std::numeric_limits<float>::infinity();
+}
+
+inline int HexValue(char c)
+{
+    return IsDigit(c) ? c - '0' : Lower(c) - 'a' + 10;
+}
+
+// The binary exponent after "p" (digits already checked), saturated far outside float range.
+int64_t HexExponent(const char* p, const char* end)
+{
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    int64_t exponent = 0;
+    for (; p < end && IsDigit(*p); ++p)
+        if (exponent < 100000000)
+            exponent = exponent * 10 + (*p - '0');
+    return negative ? -exponent : exponent;
+}
+
+// The leading 25 significant bits of a hexadecimal mantissa, the exponent of the first, and
+// whether any bit further down is set.
+struct HexBits
+{
+    uint32_t bits; // 0 when the mantissa is zero
+    int count;
+    int64_t exponent;
+    bool sticky;
+};
+
+HexBits ReadHexMantissa(const char* p, const char* end)
+{
+    HexBits hex{0, 0, 0, false};
+    int64_t integerDigits = 0;
+    for (const char* q = p; q < end && IsHexDigit(*q); ++q)
+        ++integerDigits;
+    int64_t digitIndex = 0;
+    for (; p < end && (IsHexDigit(*p) || *p == '.'); ++p)
+    {
+        if (*p == '.')
+            continue;
+        int digit = HexValue(*p);
+        for (int b = 3; b >= 0; --b)
+        {
+            bool one = (digit >> b) & 1;
+            if (hex.count == 0 && !one)
+                continue;
+            if (hex.count == 0)
+                hex.exponent = 4 * (integerDigits - 1 - digitIndex) + b;
+            if (hex.count < 25)
+                hex.bits = (hex.bits << 1) | uint32_t(one), ++hex.count;
+            else
+                hex.sticky = hex.sticky || one;
+        }
+        ++digitIndex;
+    }
+    hex.bits <<= 25 - hex.count;
+    return hex;
+}
+
+// A hexadecimal text rounded to float the way the C library's strtof does. Its subnormal
+// results lose the bit just below the 24 kept bits before rounding (0x1.000001p-150 reads as
+// 0, not as the smallest subnormal); the same is done here so that every build agrees with it.
+float ConvertHex(const char* digits, const char* end)
+{
+    HexBits hex = ReadHexMantissa(digits, end);
+    if (hex.bits == 0)
+        return 0.0f;
+    const char* mark = digits;
+    while (mark < end && Lower(*mark) != 'p')
+        ++mark;
+    bool hasExponent = mark + 1 < end && (IsDigit(mark[1]) || (mark + 2 < end && IsDigit(mark[2])));
+    int64_t exponent = hex.exponent + (hasExponent ? HexExponent(mark + 1, end) : 0);
+    uint32_t mantissa = hex.bits >> 1; // 24 bits, leading one at bit 23
+    bool roundBit = hex.bits & 1;
+    bool sticky = hex.sticky;
+    if (exponent > 127)
+        return std::numeric_limits<float>::infinity();
+    if (exponent < -150)
+        return 0.0f;
+    if (exponent < -126)
+    {
+        int shift = int(-126 - exponent); // 1 to 24
+        sticky = sticky || (mantissa & ((1u << (shift - 1)) - 1)) != 0;
+        roundBit = (mantissa >> (shift - 1)) & 1;
+        mantissa >>= shift;
+        exponent = -126;
+    }
+    if (roundBit && (sticky || (mantissa & 1)))
+        ++mantissa;
+    if (mantissa == (1u << 24))
+    {
+        mantissa >>= 1;
+        ++exponent;
+    }
+    if (exponent > 127)
+        return std::numeric_limits<float>::infinity();
+    return std::ldexp(float(mantissa), int(exponent) - 23);
+}
+
+float ConvertFloat(const FloatText& text)
+{
+    float value = 0.0f;
+    switch (text.kind)
+    {
+    case FLOAT_NAN:
+        value = std::numeric_limits<float>::quiet_NaN();
+        break;
+    case FLOAT_INFINITY:
+        value = std::numeric_limits<float>::infinity();
+        break;
+    case FLOAT_HEX:
+        value = ConvertHex(text.digits, text.end);
+        break;
+    case FLOAT_DECIMAL:
+        if (std::from_chars(text.digits, text.end, value).ec == std::errc::result_out_of_range)
+            value = DecimalOutOfRange(text.digits, text.end);
+        break;
+    }
+    return text.negative ? -value : value;
+}
+
+// "%e": skips white space and converts one number; null on failure.
+inline const char* ScanFloat(const char* p, float* value)
+{
+    FloatText text;
+    p = CollectFloat(SkipSpace(p), text);
+    if (p && value)
+        *value = ConvertFloat(text);
+    return p;
+}
+
+// "%ld": skips white space; a sign and a run of digits, saturated like strtol.
+const char* ScanLong(const char* p, int64_t* value)
+{
+    p = SkipSpace(p);
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    if (!IsDigit(*p))
+        return nullptr;
+    const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
+    uint64_t magnitude = 0;
+    for (; IsDigit(*p); ++p)
+    {
+        unsigned digit = unsigned(*p - '0');
+        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
+    }
+    if (value)
+        *value = negative ? int64_t(0 - magnitude) : int64_t(magnitude);
+    return p;
+}
+
+} // namespace
+
+int ScanObjFloats(const char* line, const char* keyword, int count, float* values)
+{
+    const char* p = MatchKeyword(line, keyword);
+    if (!p)
+        return 0;
+    for (int i = 0; i < count; ++i)
+        if (!(p = ScanFloat(p, values ? values + i : nullptr)))
+            return i;
+    return count;
+}
+
+int ScanObjLong(const char* line, const char* keyword, int64_t* value)
+{
+    const char* p = MatchKeyword(line, keyword);
+    return p && ScanLong(p, value) ? 1 : 0;
+}
+
+int ScanObjToken(const char* line, const char* keyword, const char** token, size_t* length)
+{
+    const char* p = MatchKeyword(line, keyword);
+    if (!p)
+        return 0;
+    p = SkipSpace(p);
+    if (*p == '\0')
+        return 0;
+    const char* end = p;
+    while (*end && !IsSpace(*end))
+        ++end;
+    *token = p;
+    *length = size_t(end - p);
+    return 1;
+}
+
+int ScanObjFace(const char* line, int perCorner, int64_t values[12])
+{
+    const char* p = MatchKeyword(line, "f");
+    if (!p)
+        return 0;
+    int got = 0;
+    for (int corner = 0; corner < 4; ++corner)
+        for (int k = 0; k < perCorner; ++k)
+        {
+            if (k > 0 && *p++ != '/')
+                return got;
+            if (!(p = ScanLong(p, &values[got])))
+                return got;
+            ++got;
+        }
+    return got;
+}
+
+void GetObjGroupName(const char* line, char name[MESH_NAME_SIZE])
+{
+    const char* p = line[0] && line[1] ? line + 2 : line + std::strlen(line);
+    size_t length = 0;
+    while (p[length] && p[length] != '\r' && p[length] != '\n')
+        ++length;
+    while (length > 0 && (p[length - 1] == ' ' || p[length - 1] == '\t'))
+        --length;
+    if (length > MESH_NAME_SIZE - 1)
+        length = MESH_NAME_SIZE - 1;
+    std::memcpy(name, p, length);
+    name[length] = '\0';
+}
