@@ -121,7 +121,7 @@ bool ParseScaleFactors(const char* text, Vec3* scale)
         if (!ParseScaleFactor(p, &values[count], &p))
             return false;
         ++count;
-        if (*p != ',')
+        if (count == 3 || *p != ',')
             break;
         ++p;
     }

@@ -69,7 +69,11 @@ static std::string HostPath(const char* buildPath)
 
 std::string GoldenPath(const std::string& name)
 {
-    return HostPath(KORVELLA_CLI_GOLDEN_DIR) + (HostPath("/") + name);
+#ifdef _WIN32
+    return HostPath(KORVELLA_CLI_GOLDEN_DIR) + "\\" + name;
+#else
+    return HostPath(KORVELLA_CLI_GOLDEN_DIR) + "/" + name;
+#endif
 }
 
 bool UpdatingGolden()
@@ -96,8 +100,9 @@ static int SpawnProgram(const std::string& program, const std::vector<std::strin
     std::fflush(stdout);
     std::fflush(stderr);
     int savedOut = _dup(1), savedErr = _dup(2);
-    int out = _open(outPath.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
-    int err = _open(errPath.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
+    // text mode, as a shell's redirection gives: the child inherits the mode with the fd
+    int out = _open(outPath.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT, 0666);
+    int err = _open(errPath.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT, 0666);
     int code = -1;
     if (out >= 0 && err >= 0 && _dup2(out, 1) == 0 && _dup2(err, 2) == 0)
         code = static_cast<int>(_spawnv(_P_WAIT, program.c_str(), argv.data()));

@@ -103,11 +103,12 @@ TEST(CliProcess, SmoothingGivesOneNormalPerVertex)
 TEST(CliProcess, StatisticsOfEveryInputInOrder)
 {
     std::string box = WriteScratchFile("box.obj", boxObjText);
-    std::string tri = WriteScratchFile("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    std::string tri =
+        WriteScratchFile("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n");
     CliResult result = RunInProcess({"--stats", tri, box});
     EXPECT_EQ(result.code, CLI_EXIT_DONE);
     std::string triStats = "Material lib: N/A\nMaterials: 1\nGroups: 1\nFacets: 1\n"
-                           "Vertices: 3\nNormals: 0\nUV Coords: 0\n"
+                           "Vertices: 3\nNormals: 0\nUV Coords: 1\n"
                            "MinX: 0.00000\nMinY: 0.00000\nMinZ: 0.00000\n"
                            "MaxX: 1.00000\nMaxY: 1.00000\nMaxZ: 0.00000\n";
     EXPECT_EQ(result.out, MeshNameLine(tri) + triStats + MeshNameLine(box) + boxStatisticsText);
@@ -156,7 +157,10 @@ TEST(CliProcess, OutputEqualsTheWriterWithTheSameWord)
 TEST(CliProcess, OutputPathGetsTheDefaultExtension)
 {
     std::string box = WriteScratchFile("box.obj", boxObjText);
-    std::string bare = ScratchPath("bare");
+    // the scratch names hold a "." of their own, so the bare name goes into a folder
+    std::string dir = ScratchPath("dir");
+    ASSERT_TRUE(MakeFolder(dir));
+    std::string bare = dir + folderSeparator + "bare";
     RemoveFile(bare + ".obj");
     CliResult result = RunInProcess({"-q", "-o", bare, box});
     EXPECT_EQ(result.code, CLI_EXIT_DONE);
@@ -170,7 +174,7 @@ TEST(CliProcess, OneUnreadableInputDoesNotStopTheOthers)
     std::string dir = ScratchPath("dir");
     ASSERT_TRUE(MakeFolder(dir));
     std::string a = WriteScratchFile("a.obj", boxObjText);
-    std::string b = WriteScratchFile("b.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    std::string b = WriteScratchFile("b.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n");
     std::string missing = ScratchPath("missing.obj");
     CliResult result = RunInProcess({"--out-dir", dir, a, missing, b});
     EXPECT_EQ(result.code, CLI_EXIT_READ);
