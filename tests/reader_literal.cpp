@@ -51,8 +51,10 @@ void GroupName(const char* line, char name[64])
 
 void Cut(char* to, const char* from, size_t size)
 {
-    std::strncpy(to, from, size - 1);
-    to[size - 1] = '\0';
+    size_t length = std::strlen(from);
+    length = length < size - 1 ? length : size - 1;
+    std::memcpy(to, from, length);
+    to[length] = '\0';
 }
 
 struct Counts
