@@ -61,7 +61,8 @@ void PrintMeshStatistics(const Mesh* mesh, FILE* out)
 }
 
 // One operation, as the window's command does it; commands whose button the mesh's flags
-// leave disabled do nothing. False when the operation could not run (out of memory).
+// leave disabled do nothing. False when the operation could not run (it then leaves the mesh
+// as it was, which for compaction and splitting shows in the flag it would have cleared).
 static bool ApplyStep(Mesh* mesh, const CliStep* step)
 {
     switch (step->operation)
@@ -69,13 +70,15 @@ static bool ApplyStep(Mesh* mesh, const CliStep* step)
     case CLI_SMOOTH:
         return SmoothMeshNormals(mesh) != 0;
     case CLI_COMPACT:
-        if (mesh->flags & MESH_DUPLICATE_NORMALS)
-            CompactNormals(mesh);
-        return true;
+        if (!(mesh->flags & MESH_DUPLICATE_NORMALS))
+            return true;
+        CompactNormals(mesh);
+        return !(mesh->flags & MESH_DUPLICATE_NORMALS);
     case CLI_TRIANGULATE:
-        if (mesh->flags & MESH_HAS_QUADS)
-            ConvertQuadsToTriangles(mesh);
-        return true;
+        if (!(mesh->flags & MESH_HAS_QUADS))
+            return true;
+        ConvertQuadsToTriangles(mesh);
+        return !(mesh->flags & MESH_HAS_QUADS);
     case CLI_SCALE:
         if (mesh->flags & MESH_HAS_VERTICES)
             return SetMeshScale(mesh, step->scale.x, step->scale.y, step->scale.z);
@@ -109,7 +112,7 @@ int ProcessInput(const CliArguments* arguments, const char* input, FILE* out, FI
         if (!ApplyStep(mesh, &arguments->steps[i]))
         {
             // writing the mesh without the operation would pass a wrong result off as done
-            std::fprintf(err, "korvella-cli: %s failed on %s (out of memory); not written\n",
+            std::fprintf(err, "korvella-cli: %s could not run on %s; not written\n",
                          stepNames[arguments->steps[i].operation], input);
             FreeMesh(mesh);
             return CLI_EXIT_WRITE;

@@ -278,3 +278,58 @@ TEST(CliProcess, HelpVersionAndUsageErrors)
 }
 
 } // namespace
+
+namespace
+{
+
+// Every allocation of a run fails in turn: the input is then either not read (3) or not
+// written (4), never written without the operations it asked for.
+TEST(CliProcess, AllocationFailureAnywhereWritesNothingOrTheWholeResult)
+{
+    std::string box = WriteScratchFile("box.obj", boxObjText);
+    std::string output = ScratchPath("out.obj");
+    std::string expected = ScratchPath("expected.obj");
+    const char* argv[] = {"korvella-cli", "--smooth", "--triangulate", "-o", "", box.c_str()};
+    argv[4] = expected.c_str();
+    ASSERT_EQ(RunCli(6, argv, stdout, stderr), CLI_EXIT_DONE);
+    std::string complete = ReadWholeFile(expected);
+    ASSERT_FALSE(complete.empty());
+    RemoveFile(expected);
+
+    argv[4] = output.c_str();
+    CliArguments arguments;
+    ParseCliArguments(6, argv, &arguments);
+    ASSERT_EQ(arguments.action, CLI_RUN);
+    allocationCount = 0;
+    Mesh* mesh = ReadObjMesh(box.c_str());
+    int readAllocations = allocationCount;
+    FreeMesh(mesh);
+    bool smoothingFailed = false, splittingFailed = false;
+    for (int failAt = 1; failAt <= readAllocations + 40; ++failAt)
+    {
+        SCOPED_TRACE(failAt);
+        RemoveFile(output);
+        CaptureFile err("err");
+        allocationCount = 0;
+        allocationFailAt = failAt;
+        int code = ProcessInput(&arguments, box.c_str(), stdout, err.file);
+        allocationFailAt = 0;
+        std::string message = err.Text();
+        if (code == CLI_EXIT_DONE)
+        {
+            EXPECT_EQ(ReadWholeFile(output), complete);
+            continue;
+        }
+        EXPECT_EQ(code, failAt <= readAllocations ? CLI_EXIT_READ : CLI_EXIT_WRITE) << message;
+        EXPECT_FALSE(FileExists(output)) << message;
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+        smoothingFailed |= message.find("korvella-cli: --smooth could not run on " + box) == 0;
+        splittingFailed |= message.find("korvella-cli: --triangulate could not run on " + box) == 0;
+    }
+    EXPECT_TRUE(smoothingFailed);
+    EXPECT_TRUE(splittingFailed);
+    FreeCliArguments(&arguments);
+    RemoveFile(output);
+}
+
+} // namespace
