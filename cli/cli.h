@@ -87,8 +87,9 @@ bool MakeOutputPath(const CliArguments* arguments, const char* input, char path[
 // output. Names every failure in one line on err. Returns a CliExitCode.
 int ProcessInput(const CliArguments* arguments, const char* input, FILE* out, FILE* err);
 
-// The whole program without the process: parses, checks that no two inputs share an output
-// file, processes every input independently. Returns the highest exit code met.
+// The whole program without the process: parses (-q clears progressStream), checks that no
+// two inputs share an output file, processes every input independently. Returns the highest
+// exit code met.
 int RunCli(int argc, const char* const* argv, FILE* out, FILE* err);
 
 // Prints the mesh-name line and the thirteen statistics lines of the mesh, one per line.
@@ -103,7 +104,7 @@ enum
 };
 
 // Where the batch tool draws the progress display: a stream that is a terminal, or null for
-// nothing (not a terminal, or --quiet). Null at start.
+// nothing (not a terminal, or -q). Null at start; main sets it when stderr is a terminal.
 extern FILE* progressStream;
 
 // Formats the display as one line: the caption padded to a column, then both bars as

@@ -9,24 +9,10 @@
 #define IsTerminal(stream) (isatty(fileno(stream)) != 0)
 #endif
 
-#include <cstring>
-
-// True when the arguments ask for silence; the full parse happens in RunCli.
-static bool QuietRequested(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i)
-    {
-        if (std::strcmp(argv[i], "--") == 0)
-            return false;
-        if (std::strcmp(argv[i], "-q") == 0 || std::strcmp(argv[i], "--quiet") == 0)
-            return true;
-    }
-    return false;
-}
-
 int main(int argc, char** argv)
 {
-    if (!QuietRequested(argc, argv) && IsTerminal(stderr))
+    // the bar is for people watching; -q takes it away again in RunCli
+    if (IsTerminal(stderr))
         progressStream = stderr;
     return RunCli(argc, argv, stdout, stderr);
 }

@@ -179,6 +179,8 @@ int RunCli(int argc, const char* const* argv, FILE* out, FILE* err)
     CliArguments arguments;
     ParseCliArguments(argc, argv, &arguments);
     int result = CLI_EXIT_DONE;
+    if (arguments.quiet)
+        progressStream = nullptr;
     if (arguments.action == CLI_SHOW_HELP)
         std::fputs(cliHelpText, out);
     else if (arguments.action == CLI_SHOW_VERSION)

@@ -333,3 +333,27 @@ TEST(CliProcess, AllocationFailureAnywhereWritesNothingOrTheWholeResult)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(CliProcess, QuietTakesTheBarAwayFromATerminal)
+{
+    std::string box = WriteScratchFile("box.obj", boxObjText);
+    for (bool quiet : {false, true})
+    {
+        SCOPED_TRACE(quiet);
+        CaptureFile terminal("terminal");
+        progressStream = terminal.file;
+        std::vector<std::string> words = {"--smooth", box};
+        if (quiet)
+            words.insert(words.begin(), "-q");
+        EXPECT_EQ(RunInProcess(words).code, CLI_EXIT_DONE);
+        progressStream = nullptr;
+        std::string drawn = terminal.Text();
+        EXPECT_EQ(drawn.find("\rScanning file..."), quiet ? std::string::npos : 0u);
+        EXPECT_EQ(drawn.find("\rComputing Face Normals...") != std::string::npos, !quiet);
+    }
+}
+
+} // namespace
