@@ -161,7 +161,9 @@ struct ParseState
     const char* sortText;
 };
 
-static void Fail(CliArguments* arguments, const char* format, const char* detail)
+// Records a usage error: format names the cause, with detail (a word of the command line) in
+// its one "%s".
+static void Fail(CliArguments* arguments, const char* format, const char* detail = "")
 {
     arguments->action = CLI_USAGE_ERROR;
     std::snprintf(arguments->message, sizeof arguments->message, format, detail);
@@ -307,7 +309,7 @@ static uint32_t FinalOptionWord(const ParseState* state)
 static void CheckInputCount(CliArguments* arguments)
 {
     if (arguments->inputCount == 0)
-        return Fail(arguments, "korvella-cli: no input file (see --help)%s", "");
+        return Fail(arguments, "korvella-cli: no input file (see --help)%s");
     if (arguments->outputPath && arguments->inputCount > 1)
     {
         char count[16];
@@ -324,7 +326,7 @@ void ParseCliArguments(int argc, const char* const* argv, CliArguments* argument
     arguments->steps = AllocateArrayOf<CliStep>(slots);
     arguments->inputs = AllocateArrayOf<const char*>(slots);
     if (!arguments->steps || !arguments->inputs)
-        return Fail(arguments, "korvella-cli: out of memory%s", "");
+        return Fail(arguments, "korvella-cli: out of memory%s");
     ParseState state = {argc, argv, 1, false, EXPORT_OPTIONS_AT_START, 0, 0, nullptr};
     for (; state.index < argc && arguments->action != CLI_USAGE_ERROR; ++state.index)
         ParseOne(&state, arguments);
