@@ -1,6 +1,8 @@
 // korvella_bench: runs every registered benchmark and prints its figures.
 //
-// Usage: korvella_bench [--quick] [--filter TEXT] [--list]
+// Usage: korvella_bench [--quick] [--filter TEXT] [--only NAME] [--suffix TEXT] [--list]
+// --filter runs the benchmarks whose name contains TEXT, --only the one named NAME; --suffix
+// is appended to every figure name (the Wine run reports import_mbps_wine64).
 // Progress notes go to stderr; the run ends with one "name value unit" line per figure on
 // stdout, so that runs can be compared line by line.
 #include "bench.h"
@@ -36,6 +38,7 @@ std::vector<BenchEntry>& Benchmarks()
 }
 
 std::vector<Figure> figures;
+std::string figureSuffix;
 
 } // namespace
 
@@ -46,8 +49,8 @@ BenchRegistrar::BenchRegistrar(const char* name, BenchFunction function)
 
 void ReportFigure(const char* name, double value, const char* unit)
 {
-    figures.push_back(Figure{name, value, unit});
-    std::fprintf(stderr, "  %s %.6g %s\n", name, value, unit);
+    figures.push_back(Figure{name + figureSuffix, value, unit});
+    std::fprintf(stderr, "  %s%s %.6g %s\n", name, figureSuffix.c_str(), value, unit);
 }
 
 double BenchSeconds()
@@ -70,7 +73,7 @@ std::string BenchScratchPath(const std::string& fileName)
 int main(int argc, char** argv)
 {
     BenchContext context{false};
-    std::string filter;
+    std::string filter, only;
     bool listOnly = false;
     for (int i = 1; i < argc; ++i)
     {
@@ -78,11 +81,16 @@ int main(int argc, char** argv)
             context.quick = true;
         else if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc)
             filter = argv[++i];
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = argv[++i];
+        else if (std::strcmp(argv[i], "--suffix") == 0 && i + 1 < argc)
+            figureSuffix = argv[++i];
         else if (std::strcmp(argv[i], "--list") == 0)
             listOnly = true;
         else
         {
-            std::fprintf(stderr, "usage: korvella_bench [--quick] [--filter TEXT] [--list]\n");
+            std::fprintf(stderr, "usage: korvella_bench [--quick] [--filter TEXT] [--only NAME] "
+                                 "[--suffix TEXT] [--list]\n");
             return 2;
         }
     }
@@ -93,6 +101,8 @@ int main(int argc, char** argv)
     for (const BenchEntry& entry : list)
     {
         if (!filter.empty() && std::strstr(entry.name, filter.c_str()) == nullptr)
+            continue;
+        if (!only.empty() && only != entry.name)
             continue;
         if (listOnly)
         {

@@ -67,7 +67,34 @@ struct FloatText
     bool negative;
     const char* digits;
     const char* end;
+    bool simple;       // plain digits with at most one point and no exponent, up to 19 digits
+    uint64_t mantissa; // their value without the point, when simple
+    int fraction;      // digits after the point, when simple
 };
+
+// The common spelling: digits, a point, digits, ending where the general scan would end too.
+// Returns the end, or null when the text needs the general scan.
+inline const char* CollectPlainDecimal(const char* p, FloatText& text)
+{
+    const char* q = p;
+    uint64_t mantissa = 0;
+    while (IsDigit(*q))
+        mantissa = mantissa * 10 + unsigned(*q++ - '0');
+    const char* point = q;
+    if (*q == '.')
+        while (IsDigit(*++q))
+            mantissa = mantissa * 10 + unsigned(*q - '0');
+    ptrdiff_t digits = (q - p) - (*point == '.');
+    if (digits == 0 || digits > 19 || *q == 'e' || *q == 'E' || (*p == '0' && Lower(p[1]) == 'x'))
+        return nullptr;
+    text.kind = FLOAT_DECIMAL;
+    text.digits = p;
+    text.end = q;
+    text.simple = true;
+    text.mantissa = mantissa;
+    text.fraction = *point == '.' ? int(q - point - 1) : 0;
+    return q;
+}
 
 // "inf" or "infinity" after the sign; null when the text starts one and breaks off.
 const char* MatchInfinity(const char* p)
@@ -104,6 +131,9 @@ const char* CollectFloat(const char* p, FloatText& text)
         text.kind = FLOAT_INFINITY;
         return text.end = MatchInfinity(p);
     }
+    text.simple = false;
+    if (const char* end = CollectPlainDecimal(p, text))
+        return end;
     bool hex = false, gotDigit = false, gotDot = false, gotExponent = false;
     char exponentMark = 'e';
     const char* mark = nullptr;
@@ -277,6 +307,14 @@ float ConvertFloat(const FloatText& text)
         value = ConvertHex(text.digits, text.end);
         break;
     case FLOAT_DECIMAL:
+        // a mantissa and a power of ten both exact in float give a correctly rounded quotient
+        if (text.simple && text.mantissa <= (1u << 24) && text.fraction <= 10)
+        {
+            static const float powersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                                1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+            value = float(text.mantissa) / powersOfTen[text.fraction];
+            break;
+        }
         if (std::from_chars(text.digits, text.end, value).ec == std::errc::result_out_of_range)
             value = DecimalOutOfRange(text.digits, text.end);
         break;
@@ -303,12 +341,19 @@ const char* ScanLong(const char* p, int64_t* value)
         ++p;
     if (!IsDigit(*p))
         return nullptr;
-    const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
+    const char* digits = p;
     uint64_t magnitude = 0;
     for (; IsDigit(*p); ++p)
+        magnitude = magnitude * 10 + unsigned(*p - '0');
+    if (p - digits > 18) // may not fit: convert again, saturating
     {
-        unsigned digit = unsigned(*p - '0');
-        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
+        const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
+        magnitude = 0;
+        for (const char* q = digits; q < p; ++q)
+        {
+            unsigned digit = unsigned(*q - '0');
+            magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
+        }
     }
     if (value)
         *value = negative ? int64_t(0 - magnitude) : int64_t(magnitude);
