@@ -64,8 +64,8 @@ uint32_t FirstPairByHashing(const Vec3* normals, uint32_t count, uint32_t* table
             slot = (slot + 1) & mask;
         if (table[slot] == 0)
             table[slot] = j + 1;
-        else if (table[slot] - 1 < first)
-            first = table[slot] - 1;
+        else if (table[slot] - 1 < first && (first = table[slot] - 1) == 0)
+            break; // no pair can start before normal 0
     }
     return first;
 }

@@ -365,13 +365,11 @@ bool LoadVector(const char* line, const char* keyword, int count, uint32_t& slot
     return true;
 }
 
-void LoadLine(Loader& loader, const char* line)
+// A "v", "vt" or "vn" line, tried in that order.
+void LoadVectorLine(Loader& loader, const char* line)
 {
     Mesh* mesh = loader.mesh;
     uint32_t flags = mesh->flags;
-    const char* token;
-    size_t length;
-    char name[MESH_NAME_SIZE];
     if ((flags & MESH_HAS_VERTICES) &&
         LoadVector(line, "v", 3, loader.vertexSlot, mesh->vertexCount, &mesh->vertices->x))
     {
@@ -379,36 +377,51 @@ void LoadLine(Loader& loader, const char* line)
             UpdateBounds(mesh, mesh->vertices[loader.vertexSlot - 1]);
         return;
     }
-    if (flags & MESH_HAS_UVS)
+    float uv[2];
+    if ((flags & MESH_HAS_UVS) && ScanObjFloats(line, "vt", 2, uv) == 2)
     {
-        float uv[2];
-        if (ScanObjFloats(line, "vt", 2, uv) == 2)
+        if (loader.uvSlot < mesh->uvCount)
         {
-            if (loader.uvSlot < mesh->uvCount)
-            {
-                mesh->uCoords[loader.uvSlot] = uv[0];
-                mesh->vCoords[loader.uvSlot] = uv[1];
-            }
-            ++loader.uvSlot;
-            return;
+            mesh->uCoords[loader.uvSlot] = uv[0];
+            mesh->vCoords[loader.uvSlot] = uv[1];
         }
-    }
-    if ((flags & MESH_HAS_NORMALS) &&
-        LoadVector(line, "vn", 3, loader.normalSlot, mesh->normalCount, &mesh->normals->x))
+        ++loader.uvSlot;
         return;
-    if (ScanObjToken(line, "g", &token, &length))
+    }
+    if (flags & MESH_HAS_NORMALS)
+        LoadVector(line, "vn", 3, loader.normalSlot, mesh->normalCount, &mesh->normals->x);
+}
+
+// Every pattern starts with a letter that must stand in the first column, so the first
+// character picks the only patterns that can match; their order is kept.
+void LoadLine(Loader& loader, const char* line)
+{
+    const char* token;
+    size_t length;
+    char name[MESH_NAME_SIZE];
+    switch (line[0])
     {
-        GetObjGroupName(line, name);
-        loader.group = FindName(groupTable, name);
-        return;
+    case 'v':
+        LoadVectorLine(loader, line);
+        break;
+    case 'g':
+        if (ScanObjToken(line, "g", &token, &length))
+        {
+            GetObjGroupName(line, name);
+            loader.group = FindName(groupTable, name);
+        }
+        break;
+    case 'u':
+        if (ScanObjToken(line, "usemtl", &token, &length))
+        {
+            CopyCut(name, MESH_NAME_SIZE, token, length);
+            loader.material = FindName(materialTable, name);
+        }
+        break;
+    case 'f':
+        LoadFace(loader, line);
+        break;
     }
-    if (ScanObjToken(line, "usemtl", &token, &length))
-    {
-        CopyCut(name, MESH_NAME_SIZE, token, length);
-        loader.material = FindName(materialTable, name);
-        return;
-    }
-    LoadFace(loader, line);
 }
 
 // Loading pass: fills the arrays, moving the first bar about a hundred times.
