@@ -35,11 +35,9 @@ bool MakeOutputPath(const CliArguments* arguments, const char* input, char path[
     if (!arguments->outputDir)
         return true;
     const char* dir = arguments->outputDir;
-    const char* separator = EndsWithSeparator(dir) ? "" : "/";
+    const char separator[2] = {EndsWithSeparator(dir) ? '\0' : folderSeparator, '\0'};
     int length =
         std::snprintf(path, MESH_PATH_SIZE, "%s%s%s.obj", dir, separator, MeshNameFromPath(input));
-    if (separator[0])
-        path[std::strlen(dir)] = folderSeparator;
     if (length < 0 || length >= MESH_PATH_SIZE)
     {
         path[0] = '\0';

@@ -309,6 +309,11 @@ TEST(CliArguments, OutputPathThatDoesNotFitIsRefused)
     EXPECT_FALSE(MakeOutputPath(&parsed.arguments, "abcde.obj", path));
     EXPECT_STREQ(path, "");
 
+    // a folder name longer than the whole buffer
+    Parsed longDir("--out-dir " + std::string(MESH_PATH_SIZE + 40, 'd') + " a.obj");
+    EXPECT_FALSE(MakeOutputPath(&longDir.arguments, "a.obj", path));
+    EXPECT_STREQ(path, "");
+
     Parsed longOutput("-o " + std::string(MESH_PATH_SIZE, 'o') + " a.obj");
     EXPECT_FALSE(MakeOutputPath(&longOutput.arguments, "a.obj", path));
 }
