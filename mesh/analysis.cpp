@@ -7,6 +7,7 @@
 
 #include "ui/ui.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace
@@ -72,6 +73,8 @@ uint32_t FirstPairByHashing(const Vec3* normals, uint32_t count, uint32_t* table
 
 uint32_t FindFirstPair(const Vec3* normals, uint32_t count)
 {
+    if (size_t(count) > SIZE_MAX / 8)
+        return FirstPairByComparing(normals, count); // no table of that size can exist
     size_t size = 1;
     while (size < size_t(count) * 2)
         size <<= 1;

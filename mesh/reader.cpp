@@ -6,6 +6,9 @@
 // most 255 characters, up to and including a line feed. A carriage return right before a
 // line feed is dropped on every platform. A piece is handled as a C string, so a NUL byte
 // ends its text (the piece still counts as one line).
+//
+// Face indices are read as 64-bit integers on every build (a 32-bit long would saturate
+// instead), so a face whose index does not fit 32 bits yields no facet everywhere alike.
 #include "mesh.h"
 
 #include "ui/ui.h"
