@@ -15,6 +15,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // Start-up up to the message loop: progress class, skin, strings, classes, windows,
 // accelerators. False when a step fails (nothing is shown then, and nothing is released).
 bool StartKorvella(HINSTANCE instance, int showCommand);
+// One turn of the loop: the accelerators first, else translate and dispatch.
+void DispatchShellMessage(MSG* message);
 // Runs the message loop until the quit message; returns its exit code.
 int RunMessageLoop();
 // Releases the current mesh and the panel font after the loop.

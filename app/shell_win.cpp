@@ -49,17 +49,20 @@ bool StartKorvella(HINSTANCE instance, int showCommand)
     return accelerators != NULL;
 }
 
+void DispatchShellMessage(MSG* message)
+{
+    if (TranslateAcceleratorA(message->hwnd, accelerators, message))
+        return;
+    TranslateMessage(message);
+    DispatchMessageA(message);
+}
+
 int RunMessageLoop()
 {
     MSG message;
     // GetMessage returns -1 on an invalid call; that ends the loop too
     while (GetMessageA(&message, NULL, 0, 0) > 0)
-    {
-        if (TranslateAcceleratorA(message.hwnd, accelerators, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+        DispatchShellMessage(&message);
     return static_cast<int>(message.wParam);
 }
 
