@@ -39,8 +39,85 @@ enum
 
 // ---- Number formatting ----------------------------------------------------------------------
 
+static const char digitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233"
+    "34353637383940414243444546474849505152535455565758596061626364656667"
+    "6869707172737475767778798081828384858687888990919293949596979899";
+
+// Writes the eight decimals of fraction (below 10^8), with leading zeros.
+static char* PutEightDigits(char* cursor, uint32_t fraction)
+{
+    for (int i = 6; i >= 0; i -= 2)
+    {
+        std::memcpy(cursor + i, digitPairs + 2 * (fraction % 100), 2);
+        fraction /= 100;
+    }
+    return cursor + 8;
+}
+
+// The common case in exact integer arithmetic: value = m * 2^e with few significant bits, so
+// that m * 10^8 fits 64 bits; the result is then rounded half to even as printf rounds.
+// Returns 0 when the value needs the general path (zero, subnormal, huge, inf, NaN, or too
+// many significant bits).
+static size_t FormatFixed8Fast(double value, char* buffer)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    int biasedExponent = static_cast<int>((bits >> 52) & 0x7ff);
+    if (biasedExponent == 0 || biasedExponent == 0x7ff)
+        return 0;
+    // |value| = m * 2^e
+    uint64_t m = (bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
+    int e = biasedExponent - 1075;
+    int zeros = __builtin_ctzll(m);
+    m >>= zeros;
+    e += zeros;
+    if (m >= (uint64_t(1) << 45))
+        return 0;
+    char* cursor = buffer;
+    if (bits >> 63)
+        *cursor++ = '-';
+    if (e > 0)
+    {
+        // An integer below 2^64.
+        if (e >= 19)
+            return 0;
+        cursor = std::to_chars(cursor, cursor + 24, m << e).ptr;
+        std::memcpy(cursor, ".00000000", 9);
+        return static_cast<size_t>(cursor + 9 - buffer);
+    }
+    // scaled = |value| * 10^8 = m * 5^8 * 2^(e + 8), rounded half to even.
+    uint64_t product = m * 390625;
+    int shift = -(e + 8);
+    uint64_t scaled;
+    if (shift <= 0)
+    {
+        int left = -shift; // 0 to 8, since -8 <= e <= 0
+        if (left > 0 && (product >> (64 - left)) != 0)
+            return 0;
+        scaled = product << left;
+    }
+    else
+    {
+        if (shift >= 64)
+            return 0;
+        scaled = product >> shift;
+        uint64_t rest = product & ((uint64_t(1) << shift) - 1);
+        uint64_t half = uint64_t(1) << (shift - 1);
+        if (rest > half || (rest == half && (scaled & 1)))
+            scaled++;
+    }
+    cursor = std::to_chars(cursor, cursor + 24, scaled / 100000000).ptr;
+    *cursor++ = '.';
+    cursor = PutEightDigits(cursor, static_cast<uint32_t>(scaled % 100000000));
+    return static_cast<size_t>(cursor - buffer);
+}
+
 size_t FormatFixed8(double value, char* buffer)
 {
+    if (size_t length = FormatFixed8Fast(value, buffer))
+        return length;
+
     // Infinities and NaNs are spelled as glibc's printf spells them, sign included.
     const char* special = nullptr;
     if (std::isnan(value))
