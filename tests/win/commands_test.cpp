@@ -19,8 +19,8 @@ namespace
 
 // One quad and one triangle; the two normals are equal.
 const char quadObj[] = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\n"
-                       "vn 0 0 1\nvn 0 0 1\n"
-                       "f 1//1 2//1 3//1 4//1\nf 1//2 2//2 5//2\n";
+                       "vt 0 0\nvn 0 0 1\nvn 0 0 1\n"
+                       "f 1/1/1 2/1/1 3/1/1 4/1/1\nf 1/1/2 2/1/2 5/1/2\n";
 
 std::vector<bool> EnabledButtons()
 {
@@ -194,6 +194,7 @@ TEST_F(Commands, FailedImportLeavesNoMeshAndOnlyImportAndTitle)
 {
     ASSERT_TRUE(ImportThroughChooser(path));
     ASSERT_NE(currentMesh, nullptr);
+    allocationCount = 0;
     allocationFailAt = 1; // the reader's first allocation fails
     ASSERT_TRUE(ImportThroughChooser(path));
     allocationFailAt = 0;
