@@ -65,10 +65,10 @@ def vertical_gradient(width, height, top, bottom):
     return image
 
 
-def add_grain(image, amount, seed):
+def add_grain(image, amount, draw):
     # A fixed pseudo-random grain, so regenerating gives the same bytes.
     pixels = image.load()
-    state = seed
+    state = draw
     for y in range(image.height):
         for x in range(image.width):
             state = (state * 1103515245 + 12345) & 0x7FFFFFFF

@@ -150,15 +150,15 @@ TEST(CompactNormals, NothingWithoutNormals)
 TEST(CompactNormals, MatchesPlainAlgorithmOnGeneratedMeshes)
 {
     int shrunk = 0;
-    for (uint32_t seed = 1; seed <= 300; ++seed)
+    for (uint32_t draw = 1; draw <= 300; ++draw)
     {
-        SCOPED_TRACE(seed);
-        MeshGenOptions options = OptionsForSeed(seed);
+        SCOPED_TRACE(draw);
+        MeshGenOptions options = OptionsForDraw(draw);
         options.extraNormals = true;
-        MeshPtr mesh(GenerateMesh(seed, options));
-        if (seed % 3 == 0)
+        MeshPtr mesh(GenerateMesh(draw, options));
+        if (draw % 3 == 0)
             SmoothMeshNormals(mesh.get()); // seams give repeated normals too
-        if (seed % 5 == 0 && mesh->facetCount > 1)
+        if (draw % 5 == 0 && mesh->facetCount > 1)
         {
             // corners naming no normal keep their defined renumbering
             mesh->facets[0].normalIndex[0] = -1;
@@ -177,7 +177,7 @@ TEST(CompactNormals, MatchesPlainAlgorithmOnGeneratedMeshes)
 
 TEST(CompactNormals, EveryAllocationFailureLeavesTheMesh)
 {
-    MeshGenOptions options = OptionsForSeed(4);
+    MeshGenOptions options = OptionsForDraw(4);
     options.extraNormals = true;
     MeshPtr mesh(GenerateMesh(4, options));
     MeshPtr probe(CopyMesh(mesh.get()));

@@ -301,9 +301,9 @@ void FillNormals(Generator& g, Mesh* mesh, uint32_t count)
 
 } // namespace
 
-MeshGenOptions OptionsForSeed(uint32_t seed)
+MeshGenOptions OptionsForDraw(uint32_t draw)
 {
-    Generator g{std::mt19937(seed * 2654435761u + 17)};
+    Generator g{std::mt19937(draw * 2654435761u + 17)};
     MeshGenOptions options;
     options.gridSize = 2 + g.Below(12);
     options.maxCopies = g.Chance(15) ? 40 : 1 + g.Below(6);
@@ -313,9 +313,9 @@ MeshGenOptions OptionsForSeed(uint32_t seed)
     return options;
 }
 
-Mesh* GenerateMesh(uint32_t seed, const MeshGenOptions& options)
+Mesh* GenerateMesh(uint32_t draw, const MeshGenOptions& options)
 {
-    Generator g{std::mt19937(seed)};
+    Generator g{std::mt19937(draw)};
     Layout layout = PlaceVertices(g, options);
     Shuffle(g, layout);
     std::vector<FacetSpec> facets = PlaceFacets(g, layout, options);
@@ -329,11 +329,11 @@ Mesh* GenerateMesh(uint32_t seed, const MeshGenOptions& options)
         mesh->vertices[layout.vertices.size() + u] = {float(u), -1.0f, 0.5f};
     for (uint32_t f = 0; f < mesh->facetCount; ++f)
     {
-        const FacetSpec& spec = facets[f];
-        if (spec.count == 4)
-            SetQuad(mesh, f, spec.corners[0], spec.corners[1], spec.corners[2], spec.corners[3]);
+        const FacetSpec& shape = facets[f];
+        if (shape.count == 4)
+            SetQuad(mesh, f, shape.corners[0], shape.corners[1], shape.corners[2], shape.corners[3]);
         else
-            SetTriangle(mesh, f, spec.corners[0], spec.corners[1], spec.corners[2]);
+            SetTriangle(mesh, f, shape.corners[0], shape.corners[1], shape.corners[2]);
         mesh->facets[f].groupIndex = g.Below(groups);
         mesh->facets[f].materialIndex = g.Below(materials);
     }

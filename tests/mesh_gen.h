@@ -22,7 +22,7 @@ void SetQuad(Mesh* mesh, uint32_t f, int32_t a, int32_t b, int32_t c, int32_t d)
 // Recounts quads, sets the flags the reader would, rebuilds every facet list and the bounds.
 void FinishMesh(Mesh* mesh);
 
-// Options of the random generator; the seed picks everything else.
+// Options of the random generator; the draw picks everything else.
 struct MeshGenOptions
 {
     uint32_t gridSize;  // positions per side of the height field
@@ -35,9 +35,9 @@ struct MeshGenOptions
 // A random mesh: a height field whose positions are stored up to maxCopies times (offsets
 // at and around the 0.0005 box edge and the grid's cell borders), facets facing both ways,
 // unused vertices, several groups and materials.
-Mesh* GenerateMesh(uint32_t seed, const MeshGenOptions& options);
-// Options drawn from the seed, covering every feature over many seeds.
-MeshGenOptions OptionsForSeed(uint32_t seed);
+Mesh* GenerateMesh(uint32_t draw, const MeshGenOptions& options);
+// Options drawn from the draw, covering every feature over many draws.
+MeshGenOptions OptionsForDraw(uint32_t draw);
 
 // A deep copy, allocated like the original.
 Mesh* CopyMesh(const Mesh* mesh);

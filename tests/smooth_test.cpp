@@ -297,10 +297,10 @@ TEST(SmoothSeams, ProgressSequence)
 TEST(SmoothSeams, MatchesPlainAlgorithmOnGeneratedMeshes)
 {
     int joined = 0, withNormals = 0;
-    for (uint32_t seed = 1; seed <= 300; ++seed)
+    for (uint32_t draw = 1; draw <= 300; ++draw)
     {
-        SCOPED_TRACE(seed);
-        MeshPtr mesh(GenerateMesh(seed, OptionsForSeed(seed)));
+        SCOPED_TRACE(draw);
+        MeshPtr mesh(GenerateMesh(draw, OptionsForDraw(draw)));
         MeshPtr plain(CopyMesh(mesh.get()));
         withNormals += mesh->normalCount > 0;
         std::vector<std::string> fastLog, plainLog;
@@ -320,11 +320,11 @@ TEST(SmoothSeams, MatchesPlainAlgorithmOnGeneratedMeshes)
 
 TEST(SmoothSeams, EveryAllocationFailureLeavesTheMesh)
 {
-    for (uint32_t seed : {3u, 8u, 21u})
+    for (uint32_t draw : {3u, 8u, 21u})
         for (bool roomy : {false, true})
         {
-            SCOPED_TRACE(std::to_string(seed) + (roomy ? " roomy" : ""));
-            MeshPtr mesh(GenerateMesh(seed, OptionsForSeed(seed)));
+            SCOPED_TRACE(std::to_string(draw) + (roomy ? " roomy" : ""));
+            MeshPtr mesh(GenerateMesh(draw, OptionsForDraw(draw)));
             SetNormalCount(mesh.get(), roomy ? mesh->vertexCount + 2 : 1);
             FinishMesh(mesh.get());
             MeshPtr probe(CopyMesh(mesh.get()));

@@ -124,13 +124,13 @@ TEST(QuadsToTriangles, ProgressSteps)
 TEST(QuadsToTriangles, MatchesPlainAlgorithmOnGeneratedMeshes)
 {
     int split = 0;
-    for (uint32_t seed = 1; seed <= 300; ++seed)
+    for (uint32_t draw = 1; draw <= 300; ++draw)
     {
-        SCOPED_TRACE(seed);
-        MeshGenOptions options = OptionsForSeed(seed);
-        options.quads = seed % 7 != 0;
-        MeshPtr mesh(GenerateMesh(seed, options));
-        if (seed % 2)
+        SCOPED_TRACE(draw);
+        MeshGenOptions options = OptionsForDraw(draw);
+        options.quads = draw % 7 != 0;
+        MeshPtr mesh(GenerateMesh(draw, options));
+        if (draw % 2)
             SmoothMeshNormals(mesh.get()); // face normals travel with the triangles
         MeshPtr plain(CopyMesh(mesh.get()));
         split += mesh->quadCount > 0;
@@ -145,7 +145,7 @@ TEST(QuadsToTriangles, MatchesPlainAlgorithmOnGeneratedMeshes)
 
 TEST(QuadsToTriangles, EveryAllocationFailureLeavesTheMesh)
 {
-    MeshGenOptions options = OptionsForSeed(6);
+    MeshGenOptions options = OptionsForDraw(6);
     options.quads = true;
     MeshPtr mesh(GenerateMesh(6, options));
     ASSERT_GT(mesh->quadCount, 0u);

@@ -170,13 +170,13 @@ TEST(WriterFiles, FailedWritesLeaveEverythingAsItWas)
     {
         SCOPED_TRACE(row.name);
         ScratchFolder folder;
-        TestMesh spec = OneTriangle();
+        TestMesh shape = OneTriangle();
         if (row.bigMesh)
         {
             for (int i = 0; i < 40000; i++)
-                spec.vertices.push_back({i * 0.5f, -i * 0.25f, 1e6f});
+                shape.vertices.push_back({i * 0.5f, -i * 0.25f, 1e6f});
         }
-        MeshPtr mesh = BuildMesh(spec);
+        MeshPtr mesh = BuildMesh(shape);
         mesh->flags |= MESH_SMOOTHED;
         std::string target = folder.File("model.obj");
         if (row.targetIsFolder)

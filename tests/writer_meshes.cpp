@@ -9,36 +9,36 @@
 #include <cstdio>
 #include <cstring>
 
-static Group* BuildTable(const std::vector<std::string>& names, const TestMesh& spec, bool byGroup)
+static Group* BuildTable(const std::vector<std::string>& names, const TestMesh& shape, bool byGroup)
 {
     Group* table = AllocateArrayOf<Group>(names.size());
     for (size_t i = 0; i < names.size(); i++)
     {
         Group& entry = table[i];
         std::snprintf(entry.name, sizeof entry.name, "%s", names[i].c_str());
-        for (const TestFacet& f : spec.facets)
+        for (const TestFacet& f : shape.facets)
             entry.facetListCount += (byGroup ? f.group : f.material) == i;
         if (entry.facetListCount == 0)
             continue;
         entry.facetList = AllocateArrayOf<uint32_t>(entry.facetListCount);
-        for (size_t k = 0; k < spec.facets.size(); k++)
+        for (size_t k = 0; k < shape.facets.size(); k++)
         {
-            if ((byGroup ? spec.facets[k].group : spec.facets[k].material) == i)
+            if ((byGroup ? shape.facets[k].group : shape.facets[k].material) == i)
                 entry.facetList[entry.facetListFill++] = static_cast<uint32_t>(k);
         }
     }
     return table;
 }
 
-static void BuildFacets(Mesh* mesh, const TestMesh& spec)
+static void BuildFacets(Mesh* mesh, const TestMesh& shape)
 {
-    mesh->facetCount = static_cast<uint32_t>(spec.facets.size());
+    mesh->facetCount = static_cast<uint32_t>(shape.facets.size());
     if (mesh->facetCount == 0)
         return;
     mesh->facets = AllocateArrayOf<Facet>(mesh->facetCount);
-    for (size_t i = 0; i < spec.facets.size(); i++)
+    for (size_t i = 0; i < shape.facets.size(); i++)
     {
-        const TestFacet& source = spec.facets[i];
+        const TestFacet& source = shape.facets[i];
         Facet& facet = mesh->facets[i];
         facet.groupIndex = source.group;
         facet.materialIndex = source.material;
@@ -53,39 +53,39 @@ static void BuildFacets(Mesh* mesh, const TestMesh& spec)
     }
 }
 
-MeshPtr BuildMesh(const TestMesh& spec)
+MeshPtr BuildMesh(const TestMesh& shape)
 {
     Mesh* mesh = AllocateArrayOf<Mesh>(1);
-    std::snprintf(mesh->materialLibrary, sizeof mesh->materialLibrary, "%s", spec.library.c_str());
+    std::snprintf(mesh->materialLibrary, sizeof mesh->materialLibrary, "%s", shape.library.c_str());
     mesh->scale = {1.0f, 1.0f, 1.0f};
-    mesh->vertexCount = static_cast<uint32_t>(spec.vertices.size());
+    mesh->vertexCount = static_cast<uint32_t>(shape.vertices.size());
     if (mesh->vertexCount)
     {
         mesh->vertices = AllocateArrayOf<Vec3>(mesh->vertexCount);
-        std::memcpy(mesh->vertices, spec.vertices.data(), mesh->vertexCount * sizeof(Vec3));
+        std::memcpy(mesh->vertices, shape.vertices.data(), mesh->vertexCount * sizeof(Vec3));
     }
-    mesh->uvCount = static_cast<uint32_t>(spec.uvs.size());
+    mesh->uvCount = static_cast<uint32_t>(shape.uvs.size());
     if (mesh->uvCount)
     {
         mesh->uCoords = AllocateArrayOf<float>(mesh->uvCount);
         mesh->vCoords = AllocateArrayOf<float>(mesh->uvCount);
         for (uint32_t i = 0; i < mesh->uvCount; i++)
         {
-            mesh->uCoords[i] = spec.uvs[i][0];
-            mesh->vCoords[i] = spec.uvs[i][1];
+            mesh->uCoords[i] = shape.uvs[i][0];
+            mesh->vCoords[i] = shape.uvs[i][1];
         }
     }
-    mesh->normalCount = static_cast<uint32_t>(spec.normals.size());
+    mesh->normalCount = static_cast<uint32_t>(shape.normals.size());
     if (mesh->normalCount)
     {
         mesh->normals = AllocateArrayOf<Vec3>(mesh->normalCount);
-        std::memcpy(mesh->normals, spec.normals.data(), mesh->normalCount * sizeof(Vec3));
+        std::memcpy(mesh->normals, shape.normals.data(), mesh->normalCount * sizeof(Vec3));
     }
-    BuildFacets(mesh, spec);
-    mesh->groupCount = static_cast<uint32_t>(spec.groups.size());
-    mesh->groups = BuildTable(spec.groups, spec, true);
-    mesh->materialCount = static_cast<uint32_t>(spec.materials.size());
-    mesh->materials = BuildTable(spec.materials, spec, false);
+    BuildFacets(mesh, shape);
+    mesh->groupCount = static_cast<uint32_t>(shape.groups.size());
+    mesh->groups = BuildTable(shape.groups, shape, true);
+    mesh->materialCount = static_cast<uint32_t>(shape.materials.size());
+    mesh->materials = BuildTable(shape.materials, shape, false);
 
     mesh->flags = MESH_HAS_GROUPS | MESH_HAS_MATERIALS;
     mesh->flags |= mesh->vertexCount ? uint32_t(MESH_HAS_VERTICES) : 0u;
@@ -93,7 +93,7 @@ MeshPtr BuildMesh(const TestMesh& spec)
     mesh->flags |= mesh->normalCount ? uint32_t(MESH_HAS_NORMALS) : 0u;
     mesh->flags |= mesh->facetCount ? uint32_t(MESH_HAS_FACETS) : 0u;
     mesh->flags |= mesh->quadCount ? uint32_t(MESH_HAS_QUADS) : 0u;
-    mesh->flags |= spec.library.empty() ? 0u : uint32_t(MESH_HAS_MATERIAL_LIBRARY);
+    mesh->flags |= shape.library.empty() ? 0u : uint32_t(MESH_HAS_MATERIAL_LIBRARY);
     return MeshPtr(mesh);
 }
 

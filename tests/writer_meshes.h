@@ -36,7 +36,7 @@ struct MeshDeleter
 typedef std::unique_ptr<Mesh, MeshDeleter> MeshPtr;
 
 // Builds a record as the reader leaves it: exact arrays, ascending facet lists, the flags.
-MeshPtr BuildMesh(const TestMesh& spec);
+MeshPtr BuildMesh(const TestMesh& shape);
 
 // One triangle over (0,0,0), (1,0,0), (0,1,0), nothing else.
 TestMesh OneTriangle();

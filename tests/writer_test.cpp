@@ -242,9 +242,9 @@ TEST(Writer, MaterialLibraryLineDependsOnNameAndMaterialOption)
     for (const auto& row : rows)
     {
         SCOPED_TRACE(testing::Message() << row.library << " " << row.options);
-        TestMesh spec = FullMesh();
-        spec.library = row.library;
-        MeshPtr mesh = BuildMesh(spec);
+        TestMesh shape = FullMesh();
+        shape.library = row.library;
+        MeshPtr mesh = BuildMesh(shape);
         std::string text = ExportText(mesh.get(), row.options);
         EXPECT_EQ(Contains(text, "=====\n\nmtllib full.mtl\n\nv "), row.written) << text;
         EXPECT_EQ(Contains(text, "mtllib"), row.written);
@@ -253,9 +253,9 @@ TEST(Writer, MaterialLibraryLineDependsOnNameAndMaterialOption)
 
 TEST(Writer, VerticesAreScaledOnOutputOnly)
 {
-    TestMesh spec = OneTriangle();
-    spec.vertices[1] = {1, 2, 3};
-    MeshPtr mesh = BuildMesh(spec);
+    TestMesh shape = OneTriangle();
+    shape.vertices[1] = {1, 2, 3};
+    MeshPtr mesh = BuildMesh(shape);
     mesh->scale = {2.0f, 1.0f, 0.5f};
     std::string text = ExportText(mesh.get(), EXPORT_OPTIONS_AT_START);
     EXPECT_TRUE(Contains(text, "\nv 2.00000000 2.00000000 1.50000000\n")) << text;
@@ -282,9 +282,9 @@ TEST(Writer, TextureCoordinateFlips)
         {OPT_FLIP_UV_VERTICALLY, "vt 0.25000000 0.25000000"},
         {OPT_FLIP_UV_HORIZONTALLY | OPT_FLIP_UV_VERTICALLY, "vt 0.75000000 0.25000000"},
     };
-    TestMesh spec = OneTriangle();
-    spec.uvs = {{0.25f, 0.75f}, {0.1f, 0.0f}};
-    MeshPtr mesh = BuildMesh(spec);
+    TestMesh shape = OneTriangle();
+    shape.uvs = {{0.25f, 0.75f}, {0.1f, 0.0f}};
+    MeshPtr mesh = BuildMesh(shape);
     for (const auto& row : rows)
     {
         SCOPED_TRACE(row.flips);
@@ -348,12 +348,12 @@ TEST(Writer, GroupAndMaterialLinesInEveryFacetOrder)
 
 TEST(Writer, EmptyGroupsAndMaterialsAddNothing)
 {
-    TestMesh spec = FullMesh();
-    spec.groups.push_back("unused");
-    spec.materials.insert(spec.materials.begin() + 1, "unusedmat");
-    for (TestFacet& facet : spec.facets)
+    TestMesh shape = FullMesh();
+    shape.groups.push_back("unused");
+    shape.materials.insert(shape.materials.begin() + 1, "unusedmat");
+    for (TestFacet& facet : shape.facets)
         facet.material += facet.material > 0;
-    MeshPtr mesh = BuildMesh(spec);
+    MeshPtr mesh = BuildMesh(shape);
     uint32_t options = (ALL_ON & ~OPT_SORT_AS_LOADED) | OPT_SORT_BY_MATERIAL;
     std::string text = ExportText(mesh.get(), options);
     EXPECT_FALSE(Contains(text, "unused"));
@@ -399,8 +399,8 @@ TEST(Writer, GoldenFiles)
     for (const auto& row : rows)
     {
         SCOPED_TRACE(row.file);
-        TestMesh spec = std::string(row.file) == "one_triangle.obj" ? OneTriangle() : FullMesh();
-        MeshPtr mesh = BuildMesh(spec);
+        TestMesh shape = std::string(row.file) == "one_triangle.obj" ? OneTriangle() : FullMesh();
+        MeshPtr mesh = BuildMesh(shape);
         mesh->scale = {1.0f, 2.0f, 0.5f};
         std::string text = ExportText(mesh.get(), row.options);
         if (regenerate)
