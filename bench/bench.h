@@ -34,6 +34,11 @@ void ReportFigure(const char* name, double value, const char* unit);
 // Seconds on a monotonic clock.
 double BenchSeconds();
 
+struct GeneratedObjInfo;
+// The generated v/vt/vn torus file of the run (1,000,000 facets, 100,000 with --quick),
+// written on first use and shared by the benchmarks; null when it cannot be written.
+const char* BenchObjFile(const BenchContext& context, GeneratedObjInfo* info);
+
 // A path for a scratch file in the benchmark's scratch folder (created on first use).
 std::string BenchScratchPath(const std::string& fileName);
 

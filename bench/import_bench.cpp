@@ -29,7 +29,10 @@ const ImportFile& PrepareFile(const BenchContext& context)
     uint32_t facets = context.quick ? 100000 : 1000000;
     importFile.path = BenchScratchPath("import_" + std::to_string(facets) + ".obj");
     if (!WriteGeneratedObj(importFile.path.c_str(), facets, GENERATED_FACES_VTN, &importFile.info))
+    {
         std::fprintf(stderr, "import: cannot write %s\n", importFile.path.c_str());
+        importFile.path.clear();
+    }
     return importFile;
 }
 
@@ -58,6 +61,16 @@ double TimeRead(const char* path, Mesh* (*read)(const char*))
 }
 
 } // namespace
+
+const char* BenchObjFile(const BenchContext& context, GeneratedObjInfo* info)
+{
+    const ImportFile& file = PrepareFile(context);
+    if (file.path.empty())
+        return nullptr;
+    if (info)
+        *info = file.info;
+    return file.path.c_str();
+}
 
 // The first read of the process, then the best of several more (the file is in the cache
 // already, having just been written). The heap peak is measured on
