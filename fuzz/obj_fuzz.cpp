@@ -1,0 +1,497 @@
+// libFuzzer target: reads the input as an OBJ file, runs Smooth Seams, Compact Normals, Quads
+// to Triangles and scale changes in an order and number chosen by the input's first bytes,
+// writes the mesh with an option word taken from the input and reads the written file back.
+// The record is checked after every step; see fuzz_check.h.
+#include "export/export.h"
+#include "fuzz_check.h"
+#include "mesh/mesh.h"
+#include "ops/ops.h"
+#include "ui/ui.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+enum FuzzOperation
+{
+    FUZZ_SMOOTH,
+    FUZZ_COMPACT,
+    FUZZ_TRIANGULATE,
+    FUZZ_SCALE,
+    FUZZ_OPERATION_KINDS
+};
+
+const int MAX_OPERATIONS = 6;
+const size_t PLAN_BYTES = 12;
+
+// What a run does, from the first bytes of the input: byte 0 the number of operations,
+// bytes 1 to 6 the operations, bytes 7 to 9 the scale positions, bytes 10 and 11 the option
+// word. The whole input, these bytes included, is the file that is read.
+struct Plan
+{
+    int operationCount;
+    FuzzOperation operations[MAX_OPERATIONS];
+    uint8_t scaleBytes[3];
+    uint32_t options;
+};
+
+Plan MakePlan(const uint8_t* data, size_t size)
+{
+    uint8_t b[PLAN_BYTES] = {};
+    std::memcpy(b, data, std::min(size, PLAN_BYTES));
+    Plan plan;
+    plan.operationCount = b[0] % (MAX_OPERATIONS + 1);
+    for (int k = 0; k < MAX_OPERATIONS; ++k)
+        plan.operations[k] = FuzzOperation(b[1 + k] % FUZZ_OPERATION_KINDS);
+    std::memcpy(plan.scaleBytes, b + 7, 3);
+    plan.options = uint32_t(b[10]) | uint32_t(b[11]) << 8;
+    return plan;
+}
+
+// A position 0 to 200 gives the factor the dialog would; the other byte values give factors
+// the dialog never makes, which a scale change must refuse.
+float ScaleFactorFromByte(uint8_t value)
+{
+    static const float refused[] = {0.0f,
+                                    0.049999997f,
+                                    20.000002f,
+                                    -1.0f,
+                                    1e-30f,
+                                    std::numeric_limits<float>::quiet_NaN(),
+                                    std::numeric_limits<float>::infinity(),
+                                    -20.0f};
+    if (value <= SCALE_POSITION_MAX)
+        return ScaleFactorFromPosition(value);
+    return refused[(value - SCALE_POSITION_MAX - 1) % (sizeof refused / sizeof refused[0])];
+}
+
+// Scratch files in a folder of this process's own.
+struct Scratch
+{
+    std::string folder;
+    std::string input;
+    std::string output;
+};
+
+void RemoveScratchFolder();
+
+const Scratch& ScratchFiles()
+{
+    static Scratch scratch;
+    if (scratch.folder.empty())
+    {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/korvella-fuzz-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        FUZZ_CHECK(mkdtemp(name.data()) != nullptr, "cannot make %s", pattern.c_str());
+        scratch.folder = name.data();
+        scratch.input = scratch.folder + "/in.obj";
+        scratch.output = scratch.folder + "/out.obj";
+        std::atexit(RemoveScratchFolder);
+    }
+    return scratch;
+}
+
+void RemoveScratchFolder()
+{
+    const Scratch& scratch = ScratchFiles();
+    std::remove(scratch.input.c_str());
+    std::remove(scratch.output.c_str());
+    rmdir(scratch.folder.c_str());
+}
+
+void WriteFile(const std::string& path, const uint8_t* data, size_t size)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    FUZZ_CHECK(file != nullptr, "cannot write %s", path.c_str());
+    FUZZ_CHECK(std::fwrite(data, 1, size, file) == size, "short write");
+    FUZZ_CHECK(std::fclose(file) == 0, "cannot close %s", path.c_str());
+}
+
+bool IsFinite(const Vec3& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// A finite normal is the zero vector or of unit length.
+void CheckUnitOrZero(const Vec3& v, const char* what, uint32_t index)
+{
+    if (!IsFinite(v))
+        return;
+    double length = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
+    FUZZ_CHECK(length == 0 || std::fabs(length - 1) < 1e-6, "%s %u has length %.9g", what, index,
+               length);
+}
+
+// The corners and names of facet a equal those of facet b, all but the normal parts.
+bool SameCorners(const Facet& a, const Facet& b)
+{
+    if (a.materialIndex != b.materialIndex || a.groupIndex != b.groupIndex ||
+        a.cornerCount != b.cornerCount)
+        return false;
+    for (uint32_t c = 0; c < a.cornerCount; ++c)
+        if (a.vertexIndex[c] != b.vertexIndex[c] || a.uvIndex[c] != b.uvIndex[c])
+            return false;
+    return true;
+}
+
+void RunSmooth(Mesh* mesh, MeshHistory& history)
+{
+    std::string kept = MeshImage(mesh, IMAGE_NO_NORMALS | IMAGE_NO_FACETS | IMAGE_NO_FLAGS);
+    std::vector<Facet> old(mesh->facets, mesh->facets + mesh->facetCount);
+    uint32_t flags = mesh->flags;
+    bool freshArray = mesh->normalCount < mesh->vertexCount;
+    FUZZ_CHECK(SmoothMeshNormals(mesh) != 0, "Smooth Seams did not run");
+    history.smoothed = history.smoothedUnsaved = true;
+    FUZZ_CHECK(MeshImage(mesh, IMAGE_NO_NORMALS | IMAGE_NO_FACETS | IMAGE_NO_FLAGS) == kept,
+               "Smooth Seams changed more than normals");
+    uint32_t gained = MESH_HAS_NORMALS | MESH_SMOOTHED | MESH_DUPLICATE_NORMALS;
+    FUZZ_CHECK((mesh->flags & ~gained) == (flags & ~gained), "flags %#x", mesh->flags);
+    FUZZ_CHECK(mesh->normalCount == mesh->vertexCount, "%u normals for %u vertices",
+               mesh->normalCount, mesh->vertexCount);
+    FUZZ_CHECK(mesh->facetCount == old.size(), "facet count");
+    for (uint32_t f = 0; f < mesh->facetCount; ++f)
+    {
+        const Facet& facet = mesh->facets[f];
+        FUZZ_CHECK(SameCorners(facet, old[f]), "facet %u changed", f);
+        for (uint32_t c = 0; c < facet.cornerCount; ++c)
+            FUZZ_CHECK(facet.normalIndex[c] == facet.vertexIndex[c], "facet %u corner %u", f, c);
+        CheckUnitOrZero(facet.faceNormal, "face normal", f);
+    }
+    // a new array holds zero where no facet gave a direction; a kept one keeps old values
+    for (uint32_t i = 0; freshArray && i < mesh->normalCount; ++i)
+        CheckUnitOrZero(mesh->normals[i], "normal", i);
+}
+
+void CheckCompacted(const Mesh* mesh, const std::vector<Vec3>& oldNormals,
+                    const std::vector<Facet>& oldFacets)
+{
+    uint32_t count = uint32_t(oldNormals.size());
+    std::vector<uint32_t> first(count), place(count);
+    FirstEqualNormals(oldNormals.data(), count, first.data());
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        if (first[i] != i)
+        {
+            place[i] = place[first[i]];
+            continue;
+        }
+        FUZZ_CHECK(kept < mesh->normalCount, "too few normals kept");
+        FUZZ_CHECK(std::memcmp(&mesh->normals[kept], &oldNormals[i], sizeof(Vec3)) == 0,
+                   "kept normal %u is not old normal %u", kept, i);
+        place[i] = kept++;
+    }
+    FUZZ_CHECK(mesh->normalCount == kept, "%u normals kept, %u expected", mesh->normalCount, kept);
+    for (uint32_t f = 0; f < mesh->facetCount; ++f)
+    {
+        const Facet& facet = mesh->facets[f];
+        FUZZ_CHECK(SameCorners(facet, oldFacets[f]), "facet %u changed", f);
+        for (uint32_t c = 0; c < facet.cornerCount; ++c)
+            FUZZ_CHECK(uint32_t(facet.normalIndex[c]) == place[oldFacets[f].normalIndex[c]],
+                       "facet %u corner %u renumbered wrongly", f, c);
+    }
+}
+
+void RunCompact(Mesh* mesh)
+{
+    bool runs = (mesh->flags & MESH_HAS_NORMALS) && mesh->normalCount > 0 && mesh->normals;
+    std::string whole = MeshImage(mesh);
+    std::string kept = MeshImage(mesh, IMAGE_NO_NORMALS | IMAGE_NO_FACETS | IMAGE_NO_FLAGS);
+    std::vector<Vec3> oldNormals(mesh->normals, mesh->normals + (runs ? mesh->normalCount : 0));
+    std::vector<Facet> oldFacets(mesh->facets, mesh->facets + mesh->facetCount);
+    uint32_t flags = mesh->flags;
+    CompactNormals(mesh);
+    if (!runs)
+    {
+        FUZZ_CHECK(MeshImage(mesh) == whole, "Compact Normals without normals changed the mesh");
+        return;
+    }
+    FUZZ_CHECK(MeshImage(mesh, IMAGE_NO_NORMALS | IMAGE_NO_FACETS | IMAGE_NO_FLAGS) == kept,
+               "Compact Normals changed more than normals");
+    FUZZ_CHECK(mesh->flags == (flags & ~uint32_t(MESH_DUPLICATE_NORMALS)), "flags %#x",
+               mesh->flags);
+    CheckCompacted(mesh, oldNormals, oldFacets);
+}
+
+void RunTriangulate(Mesh* mesh)
+{
+    std::string whole = MeshImage(mesh);
+    std::string kept = MeshImage(mesh, IMAGE_NO_FACETS | IMAGE_NO_LISTS | IMAGE_NO_FLAGS);
+    std::vector<Facet> old(mesh->facets, mesh->facets + mesh->facetCount);
+    uint32_t flags = mesh->flags, quads = mesh->quadCount;
+    ConvertQuadsToTriangles(mesh);
+    if (!(flags & MESH_HAS_QUADS))
+    {
+        FUZZ_CHECK(MeshImage(mesh) == whole, "Quads to Triangles without quads changed the mesh");
+        return;
+    }
+    FUZZ_CHECK(MeshImage(mesh, IMAGE_NO_FACETS | IMAGE_NO_LISTS | IMAGE_NO_FLAGS) == kept,
+               "Quads to Triangles changed more than facets");
+    FUZZ_CHECK(mesh->flags == (flags & ~uint32_t(MESH_HAS_QUADS)), "flags %#x", mesh->flags);
+    FUZZ_CHECK(mesh->facetCount == old.size() + quads, "%u facets", mesh->facetCount);
+    static const int split[2][3] = {{0, 1, 2}, {2, 3, 0}};
+    uint32_t next = 0;
+    for (const Facet& facet : old)
+    {
+        int pieces = facet.cornerCount == 4 ? 2 : 1;
+        for (int p = 0; p < pieces; ++p)
+        {
+            const Facet& made = mesh->facets[next++];
+            FUZZ_CHECK(made.groupIndex == facet.groupIndex &&
+                           made.materialIndex == facet.materialIndex &&
+                           std::memcmp(&made.faceNormal, &facet.faceNormal, sizeof(Vec3)) == 0,
+                       "facet %u", next - 1);
+            FUZZ_CHECK(made.cornerCount == (pieces == 2 ? 3 : facet.cornerCount), "corners");
+            for (uint32_t c = 0; c < made.cornerCount; ++c)
+            {
+                int from = pieces == 2 ? split[p][c] : int(c);
+                FUZZ_CHECK(made.vertexIndex[c] == facet.vertexIndex[from] &&
+                               made.uvIndex[c] == facet.uvIndex[from] &&
+                               made.normalIndex[c] == facet.normalIndex[from],
+                           "facet %u corner %u", next - 1, c);
+            }
+        }
+    }
+}
+
+bool FactorAccepted(float factor)
+{
+    return factor >= 0.05f && factor <= 20.0f;
+}
+
+void RunScale(Mesh* mesh, const Plan& plan, int step)
+{
+    float factor[3];
+    for (int axis = 0; axis < 3; ++axis)
+        factor[axis] = ScaleFactorFromByte(uint8_t(plan.scaleBytes[axis] + 37 * step));
+    std::string whole = MeshImage(mesh);
+    std::string kept = MeshImage(mesh, IMAGE_NO_SCALE);
+    bool accepted =
+        FactorAccepted(factor[0]) && FactorAccepted(factor[1]) && FactorAccepted(factor[2]);
+    FUZZ_CHECK(SetMeshScale(mesh, factor[0], factor[1], factor[2]) == accepted, "factors %g %g %g",
+               factor[0], factor[1], factor[2]);
+    if (!accepted)
+    {
+        FUZZ_CHECK(MeshImage(mesh) == whole, "a refused scale changed the mesh");
+        return;
+    }
+    FUZZ_CHECK(MeshImage(mesh, IMAGE_NO_SCALE) == kept, "a scale change changed more");
+    FUZZ_CHECK(std::memcmp(&mesh->scale, factor, sizeof factor) == 0, "factors not stored");
+    Vec3 low, high;
+    RescaledBounds(mesh, &low, &high);
+    FUZZ_CHECK(std::memcmp(&low, &mesh->boundsMin, sizeof low) == 0 &&
+                   std::memcmp(&high, &mesh->boundsMax, sizeof high) == 0,
+               "bounds after a scale change");
+}
+
+void RunOperation(Mesh* mesh, const Plan& plan, int step, MeshHistory& history)
+{
+    switch (plan.operations[step])
+    {
+    case FUZZ_SMOOTH:
+        RunSmooth(mesh, history);
+        break;
+    case FUZZ_COMPACT:
+        RunCompact(mesh);
+        break;
+    case FUZZ_TRIANGULATE:
+        RunTriangulate(mesh);
+        break;
+    default:
+        RunScale(mesh, plan, step);
+        break;
+    }
+}
+
+// ---- Writing and reading back ---------------------------------------------------------------
+
+// What the option word and the mesh's flags make the writer write.
+struct Written
+{
+    bool vertices, uvs, normalForm, faces, groups, materials, reversed;
+    uint32_t normalLines;
+};
+
+Written WhatIsWritten(const Mesh* mesh, uint32_t options)
+{
+    Written w;
+    w.vertices = (mesh->flags & MESH_HAS_VERTICES) && (options & OPT_EXPORT_VERTICES);
+    w.uvs = (mesh->flags & MESH_HAS_UVS) && (options & OPT_EXPORT_UV_COORDS);
+    w.normalForm = (mesh->flags & MESH_HAS_NORMALS) && (options & OPT_EXPORT_NORMALS);
+    w.normalLines = w.normalForm ? mesh->normalCount : 0;
+    w.faces = (options & OPT_EXPORT_FACES) != 0;
+    w.groups = (options & OPT_EXPORT_GROUP_NAMES) != 0;
+    w.materials = (options & OPT_EXPORT_MATERIALS) != 0;
+    w.reversed = (options & OPT_REVERSE_FACES) != 0;
+    return w;
+}
+
+// The facets in the order the writer writes them.
+std::vector<uint32_t> WrittenOrder(const Mesh* mesh, uint32_t options)
+{
+    std::vector<uint32_t> order;
+    const Group* table = (options & OPT_SORT_BY_MATERIAL) ? mesh->materials
+                         : (options & OPT_SORT_BY_GROUP)  ? mesh->groups
+                                                          : nullptr;
+    uint32_t count = table == mesh->materials ? mesh->materialCount : mesh->groupCount;
+    if (!table)
+        for (uint32_t f = 0; f < mesh->facetCount; ++f)
+            order.push_back(f);
+    for (uint32_t i = 0; table && i < count; ++i)
+        order.insert(order.end(), table[i].facetList, table[i].facetList + table[i].facetListCount);
+    return order;
+}
+
+void CheckVectorsReadBack(const Mesh* mesh, const Mesh* back, const Written& w, uint32_t options)
+{
+    FUZZ_CHECK(back->vertexCount == (w.vertices ? mesh->vertexCount : 1), "%u vertices read back",
+               back->vertexCount);
+    for (uint32_t i = 0; w.vertices && i < mesh->vertexCount; ++i)
+    {
+        const Vec3& v = mesh->vertices[i];
+        const Vec3& r = back->vertices[i];
+        CheckReadBack(double(v.x) * mesh->scale.x, r.x, "vertex x", i);
+        CheckReadBack(double(v.y) * mesh->scale.y, r.y, "vertex y", i);
+        CheckReadBack(double(v.z) * mesh->scale.z, r.z, "vertex z", i);
+    }
+    FUZZ_CHECK(back->uvCount == (w.uvs ? mesh->uvCount : 1), "%u uvs read back", back->uvCount);
+    bool flipU = options & OPT_FLIP_UV_HORIZONTALLY, flipV = options & OPT_FLIP_UV_VERTICALLY;
+    for (uint32_t i = 0; w.uvs && i < mesh->uvCount; ++i)
+    {
+        double u = mesh->uCoords[i], v = mesh->vCoords[i];
+        CheckReadBack(flipU ? 1.0 - u : u, back->uCoords[i], "u", i);
+        CheckReadBack(flipV ? 1.0 - v : v, back->vCoords[i], "v", i);
+    }
+    FUZZ_CHECK(back->normalCount == w.normalLines, "%u normals read back", back->normalCount);
+    for (uint32_t i = 0; i < w.normalLines; ++i)
+    {
+        CheckReadBack(mesh->normals[i].x, back->normals[i].x, "normal x", i);
+        CheckReadBack(mesh->normals[i].y, back->normals[i].y, "normal y", i);
+        CheckReadBack(mesh->normals[i].z, back->normals[i].z, "normal z", i);
+    }
+}
+
+// The name a "g" line with this name gives: trailing blanks and tabs go (a name cut to 63
+// characters may end in one); a name of white space only gives no group line at all.
+bool NameReadBack(const char* name, std::string* readBack)
+{
+    std::string text = name;
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.pop_back();
+    *readBack = text;
+    for (char c : text)
+        if (c != ' ' && !(c >= '\t' && c <= '\r'))
+            return true;
+    return false;
+}
+
+void CheckFacetReadBack(const Mesh* mesh, const Mesh* back, const Written& w, uint32_t f,
+                        const Facet& read)
+{
+    const Facet& facet = mesh->facets[f];
+    FUZZ_CHECK(read.cornerCount == facet.cornerCount, "facet %u corners", f);
+    for (uint32_t c = 0; c < facet.cornerCount; ++c)
+    {
+        uint32_t from = w.reversed ? facet.cornerCount - 1 - c : c;
+        FUZZ_CHECK(read.vertexIndex[c] == (w.vertices ? facet.vertexIndex[from] : 0) &&
+                       read.uvIndex[c] == (w.uvs ? facet.uvIndex[from] : 0) &&
+                       (!w.normalForm || read.normalIndex[c] == facet.normalIndex[from]),
+                   "facet %u corner %u read back", f, c);
+    }
+    const char* group = mesh->groups[facet.groupIndex].name;
+    const char* readGroup = back->groups[read.groupIndex].name;
+    if (!w.groups)
+        FUZZ_CHECK(read.groupIndex == 0, "facet %u group", f);
+    else if (std::string expected; NameReadBack(group, &expected))
+        FUZZ_CHECK(expected == readGroup, "facet %u group %s read as %s", f, group, readGroup);
+    const char* material = mesh->materials[facet.materialIndex].name;
+    const char* readMaterial = back->materials[read.materialIndex].name;
+    FUZZ_CHECK(w.materials ? std::strcmp(material, readMaterial) == 0 : read.materialIndex == 0,
+               "facet %u material %s read as %s", f, material, readMaterial);
+}
+
+void CheckFacetsReadBack(const Mesh* mesh, const Mesh* back, const Written& w, uint32_t options)
+{
+    if (!w.faces)
+    {
+        FUZZ_CHECK(back->facetCount == 0, "facets read back without faces written");
+        return;
+    }
+    std::vector<uint32_t> order = WrittenOrder(mesh, options);
+    FUZZ_CHECK(order.size() == mesh->facetCount, "written order");
+    FUZZ_CHECK(back->facetCount == mesh->facetCount, "%u facets written, %u read back",
+               mesh->facetCount, back->facetCount);
+    for (uint32_t k = 0; k < back->facetCount; ++k)
+        CheckFacetReadBack(mesh, back, w, order[k], back->facets[k]);
+}
+
+// The library name comes back whole when its line fits one 255-character piece.
+void CheckLibraryReadBack(const Mesh* mesh, const Mesh* back, const Written& w)
+{
+    const size_t longest = 255 - std::strlen("mtllib ");
+    std::string expected = w.materials ? mesh->materialLibrary : "";
+    expected = expected.substr(0, longest);
+    FUZZ_CHECK(expected == back->materialLibrary, "library %s read back as %s", expected.c_str(),
+               back->materialLibrary);
+}
+
+void WriteAndReadBack(Mesh* mesh, uint32_t options, MeshHistory& history)
+{
+    const Scratch& scratch = ScratchFiles();
+    std::string before = MeshImage(mesh, IMAGE_NO_FLAGS);
+    uint32_t flags = mesh->flags;
+    FUZZ_CHECK(WriteObjMeshFile(mesh, scratch.output.c_str(), options), "write failed");
+    history.smoothedUnsaved = false;
+    FUZZ_CHECK(MeshImage(mesh, IMAGE_NO_FLAGS) == before, "writing changed the mesh");
+    FUZZ_CHECK(mesh->flags == (flags & ~uint32_t(MESH_SMOOTHED)), "flags after writing");
+    CheckMesh(mesh, history);
+
+    Mesh* back = ReadObjMesh(scratch.output.c_str());
+    CheckMesh(back, MeshHistory{true, false, false});
+    Written w = WhatIsWritten(mesh, options);
+    CheckVectorsReadBack(mesh, back, w, options);
+    CheckFacetsReadBack(mesh, back, w, options);
+    CheckLibraryReadBack(mesh, back, w);
+    FreeMesh(back);
+    std::remove(scratch.output.c_str());
+}
+
+} // namespace
+
+// Progress changes are not shown.
+void PresentProgress(ProgressChange) {}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Plan plan = MakePlan(data, size);
+    const Scratch& scratch = ScratchFiles();
+    WriteFile(scratch.input, data, size);
+
+    Mesh* mesh = ReadObjMesh(scratch.input.c_str());
+    FUZZ_CHECK(mesh != nullptr, "a readable file gave no mesh");
+    FUZZ_CHECK(scratch.input == mesh->filePath, "file path %s", mesh->filePath);
+    MeshHistory history = {true, false, false};
+    CheckMesh(mesh, history);
+    history.freshlyRead = false;
+
+    for (int step = 0; step < plan.operationCount; ++step)
+    {
+        RunOperation(mesh, plan, step, history);
+        CheckMesh(mesh, history);
+    }
+    WriteAndReadBack(mesh, plan.options, history);
+    FreeMesh(mesh);
+    std::remove(scratch.input.c_str());
+    return 0;
+}
