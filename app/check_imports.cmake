@@ -1,4 +1,5 @@
-# Fails when EXE imports a DLL that is not part of Windows itself.
+# Fails when EXE imports a DLL that is not part of Windows itself, or is not
+# large-address-aware (a 32-bit program would then get only 2 GiB of address space).
 # Usage: cmake -DEXE=Korvella.exe -DOBJDUMP=i686-w64-mingw32-objdump -P check_imports.cmake
 set(SYSTEM_DLLS kernel32.dll user32.dll gdi32.dll comdlg32.dll comctl32.dll msvcrt.dll
     advapi32.dll shell32.dll ole32.dll)
@@ -23,5 +24,9 @@ endforeach()
 if(foreign)
     message(FATAL_ERROR "${EXE} imports non-system DLLs: ${foreign}")
 endif()
+# objdump names the header's characteristics one per line
+if(NOT dump MATCHES "\n[ \t]*large address aware[ \t]*\r?\n")
+    message(FATAL_ERROR "${EXE} is not large-address-aware")
+endif()
 list(LENGTH lines count)
-message(STATUS "${EXE}: ${count} imported DLLs, all part of Windows")
+message(STATUS "${EXE}: ${count} imported DLLs, all part of Windows; large-address-aware")
