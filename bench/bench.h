@@ -33,6 +33,9 @@ void ReportFigure(const char* name, double value, const char* unit);
 
 // Seconds on a monotonic clock.
 double BenchSeconds();
+// Processor seconds the system has spent for this process so far (page faults, file reads);
+// 0 where the platform does not tell.
+double BenchKernelSeconds();
 
 struct GeneratedObjInfo;
 // The generated v/vt/vn torus file of the run (1,000,000 facets, 100,000 with --quick),

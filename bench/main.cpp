@@ -14,6 +14,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace
 {
@@ -57,6 +60,18 @@ double BenchSeconds()
 {
     using Clock = std::chrono::steady_clock;
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+double BenchKernelSeconds()
+{
+#ifdef _WIN32
+    return 0;
+#else
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return 0;
+    return double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
+#endif
 }
 
 std::string BenchScratchPath(const std::string& fileName)
