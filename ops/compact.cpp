@@ -63,9 +63,9 @@ bool PrepareCompactWork(uint32_t normalCount, CompactWork* work)
     while (slotCount < size_t(normalCount) * 2)
         slotCount *= 2;
     work->slotMask = uint32_t(slotCount - 1);
-    work->kept = AllocateArrayOf<Vec3>(normalCount);
-    work->map = work->kept ? AllocateArrayOf<uint32_t>(normalCount) : nullptr;
-    work->slots = work->map ? AllocateArrayOf<uint32_t>(slotCount) : nullptr;
+    work->kept = AllocateLargeArrayOf<Vec3>(normalCount);
+    work->map = work->kept ? AllocateLargeArrayOf<uint32_t>(normalCount) : nullptr;
+    work->slots = work->map ? AllocateLargeArrayOf<uint32_t>(slotCount) : nullptr;
     if (work->slots)
         return true;
     ReleaseCompactWork(work);

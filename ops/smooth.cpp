@@ -15,11 +15,31 @@ size_t smoothWorkBytes = 0;
 namespace
 {
 
-const double seamBox = 0.0005;       // strict, per axis, around the group's first vertex
-const double cellScale = 512.0;      // grid cells of 1/512: wider than the box
-const double cellMargin = 0.00051;   // the box plus room for rounding, when picking cells
-const double cellLimit = 1073741824; // 2^30: coordinates past 2^21 share the outer cells
+const double seamBox = 0.0005;     // strict, per axis, around the group's first vertex
+const double cellMargin = 0.00051; // the box plus room for rounding, when picking cells
+const double finestCells = 512.0;  // cells per unit: 1/512 is wider than twice the margin
+const int keyBits = 21;            // bits of one cell coordinate in a packed cell key
+const int32_t lastCell = (int32_t(1) << keyBits) - 1;
 const uint32_t maxPartners = 30;
+
+// One grid cell in the open-addressed cell table: its packed coordinates (0 when the slot
+// is empty) and its run of vertices, cellVertex[head..end), ascending. head moves past
+// entries that can no longer be partners.
+struct CellSlot
+{
+    uint64_t key;
+    uint32_t head;
+    uint32_t end;
+};
+
+// Maps a coordinate to its cell on one axis: floor((x - origin) * scale), clamped to
+// 1..lastCell (so no key is 0); scale is a power of two. The map never decreases, which is
+// all the neighbour search relies on.
+struct Axis
+{
+    double origin;
+    double scale;
+};
 
 struct SmoothWork
 {
@@ -27,18 +47,11 @@ struct SmoothWork
     uint8_t* mark;       // vertexCount: has its group's normal, not looked at again
     uint32_t* useStart;  // vertexCount + 1: facets of v are useFacets[useStart[v]..[v+1])
     uint32_t* useFacets; // ascending facet indices per vertex, one per facet
-    uint32_t* slots;     // hash of grid cells: cell index + 1, 0 when empty
-    uint32_t slotMask;   // slot count - 1 (a power of two)
-    uint32_t cellCount;
-    uint32_t* cellStart;  // cellCount + 1: vertices of c are cellVertex[cellStart[c]..[c+1])
-    uint32_t* cellHead;   // cellCount: first entry of the cell that may still be a partner
+    CellSlot* slots;     // slotCount: the occupied cells, by hash of the key
+    uint32_t slotCount;
     uint32_t* cellVertex; // finite vertices grouped by cell, ascending within each cell
+    Axis axes[3];
     size_t bytes;
-};
-
-struct CellKey
-{
-    int32_t x, y, z;
 };
 
 // The running sum of accepted face normals and their count.
@@ -53,36 +66,43 @@ bool VertexIsFinite(const Vec3& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// floor(x * 512), clamped; by truncation and a step down, which is cheaper than floor.
-int32_t CellCoordinate(double x)
+int32_t CellCoordinate(const Axis& axis, double x)
 {
-    double q = x * cellScale;
-    if (!(q > -cellLimit))
-        return int32_t(-cellLimit);
-    if (q > cellLimit)
-        return int32_t(cellLimit);
-    int32_t t = int32_t(q);
-    return double(t) > q ? t - 1 : t;
+    double q = std::floor((x - axis.origin) * axis.scale);
+    if (!(q > 1))
+        return 1;
+    return q < lastCell ? int32_t(q) : lastCell;
 }
 
-CellKey CellOf(const Vec3& v)
+uint64_t PackCell(int32_t x, int32_t y, int32_t z)
 {
-    return {CellCoordinate(v.x), CellCoordinate(v.y), CellCoordinate(v.z)};
+    return uint64_t(x) | uint64_t(y) << keyBits | uint64_t(z) << 2 * keyBits;
 }
 
-bool SameCell(const CellKey& a, const CellKey& b)
+uint64_t CellKeyOf(const SmoothWork* work, const Vec3& v)
 {
-    return a.x == b.x && a.y == b.y && a.z == b.z;
+    return PackCell(CellCoordinate(work->axes[0], v.x), CellCoordinate(work->axes[1], v.y),
+                    CellCoordinate(work->axes[2], v.z));
 }
 
-uint32_t HashCell(const CellKey& key)
+uint32_t FirstSlot(const SmoothWork* work, uint64_t key)
 {
-    uint32_t h = uint32_t(key.x) * 0x9E3779B1u ^ uint32_t(key.y) * 0x85EBCA77u ^
-                 uint32_t(key.z) * 0xC2B2AE3Du;
-    h ^= h >> 15;
-    h *= 0x2C1B3C6Du;
-    h ^= h >> 13;
-    return h;
+    uint64_t h = key * 0x9E3779B97F4A7C15u;
+    return uint32_t(((h >> 32) * work->slotCount) >> 32);
+}
+
+// The slot of the cell with this key, or of the empty slot where it would go.
+CellSlot* FindSlot(SmoothWork* work, uint64_t key)
+{
+    uint32_t slot = FirstSlot(work, key);
+    for (;;)
+    {
+        CellSlot* entry = &work->slots[slot];
+        if (entry->key == key || entry->key == 0)
+            return entry;
+        if (++slot == work->slotCount)
+            slot = 0;
+    }
 }
 
 bool InSeamBox(const Vec3& a, const Vec3& b)
@@ -123,7 +143,7 @@ void ForEachUsedVertex(const Facet& facet, uint32_t vertexCount, Visit visit)
 
 template <typename T> bool Take(T*& array, size_t count, SmoothWork* work)
 {
-    array = AllocateArrayOf<T>(count);
+    array = AllocateLargeArrayOf<T>(count);
     work->bytes += count * sizeof(T);
     return array != nullptr;
 }
@@ -134,8 +154,6 @@ void ReleaseSmoothWork(SmoothWork* work)
     ReleaseArray(work->useStart);
     ReleaseArray(work->useFacets);
     ReleaseArray(work->slots);
-    ReleaseArray(work->cellStart);
-    ReleaseArray(work->cellHead);
     ReleaseArray(work->cellVertex);
     std::memset(work, 0, sizeof *work);
 }
@@ -167,67 +185,65 @@ bool BuildAdjacency(const Mesh* mesh, SmoothWork* work)
     return true;
 }
 
-// The cell holding key, compared through each cell's representative vertex rep(c); or -1.
-// With insert, a missing cell is added with the given representative.
-template <typename Rep>
-int64_t FindCell(SmoothWork* work, const Mesh* mesh, const CellKey& key, Rep rep,
-                 uint32_t insertVertex, bool insert)
+// Places the grid over the finite vertices: cells of 1/512 where the extent allows, coarser
+// by powers of two where it would not fit keyBits, with a free cell below the lowest vertex.
+// Returns the number of finite vertices.
+uint32_t PlaceGrid(const Mesh* mesh, SmoothWork* work)
 {
-    uint32_t slot = HashCell(key) & work->slotMask;
-    for (;;)
+    double low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+    uint32_t finite = 0;
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
     {
-        uint32_t entry = work->slots[slot];
-        if (entry == 0)
+        const Vec3& p = mesh->vertices[v];
+        if (!VertexIsFinite(p))
+            continue;
+        const double c[3] = {p.x, p.y, p.z};
+        for (int a = 0; a < 3; ++a)
         {
-            if (!insert)
-                return -1;
-            work->cellVertex[work->cellCount] = insertVertex; // representative, for now
-            work->slots[slot] = ++work->cellCount;
-            return work->cellCount - 1;
+            low[a] = finite == 0 || c[a] < low[a] ? c[a] : low[a];
+            high[a] = finite == 0 || c[a] > high[a] ? c[a] : high[a];
         }
-        if (SameCell(CellOf(mesh->vertices[rep(entry - 1)]), key))
-            return entry - 1;
-        slot = (slot + 1) & work->slotMask;
+        ++finite;
     }
+    for (int a = 0; a < 3; ++a)
+    {
+        double scale = finestCells;
+        while ((high[a] - low[a]) * scale > double(lastCell - 4))
+            scale *= 0.5;
+        work->axes[a] = {std::floor(low[a] * scale) / scale - 1 / scale, scale};
+    }
+    return finite;
 }
 
-// Groups the finite vertices by grid cell: a hash of the cells, and per cell its vertices in
-// ascending order. Vertices with an infinite or NaN coordinate join no cell.
+// Groups the finite vertices by grid cell: a table of the occupied cells, and per cell its
+// vertices in ascending order. Vertices with an infinite or NaN coordinate join no cell.
 bool BuildGrid(const Mesh* mesh, SmoothWork* work)
 {
     const Vec3* vertices = mesh->vertices;
-    uint32_t finite = 0;
-    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
-        finite += VertexIsFinite(vertices[v]);
-    size_t slotCount = 2;
-    while (slotCount < size_t(finite) + finite / 2)
-        slotCount *= 2;
-    work->slotMask = uint32_t(slotCount - 1);
-    if (!Take(work->slots, slotCount, work) || !Take(work->cellVertex, finite ? finite : 1, work))
+    uint32_t finite = PlaceGrid(mesh, work);
+    work->slotCount = finite + finite / 2 + 1;
+    if (!Take(work->slots, work->slotCount, work) ||
+        !Take(work->cellVertex, finite ? finite : 1, work))
         return false;
-    // representatives sit in cellVertex[c] while the cells are being found
-    auto firstRep = [&](uint32_t c) { return work->cellVertex[c]; };
+    // count the vertices of each cell in head, then turn counts into run ends
     for (uint32_t v = 0; v < mesh->vertexCount; ++v)
         if (VertexIsFinite(vertices[v]))
-            FindCell(work, mesh, CellOf(vertices[v]), firstRep, v, true);
-    uint32_t cells = work->cellCount;
-    if (!Take(work->cellStart, size_t(cells) + 1, work) ||
-        !Take(work->cellHead, cells ? cells : 1, work))
-        return false;
-    std::memcpy(work->cellHead, work->cellVertex, sizeof(uint32_t) * cells);
-    auto heldRep = [&](uint32_t c) { return work->cellHead[c]; };
-    uint32_t* start = work->cellStart;
-    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
-        if (VertexIsFinite(vertices[v]))
-            ++start[FindCell(work, mesh, CellOf(vertices[v]), heldRep, v, false)];
-    for (uint32_t c = 1; c < cells; ++c)
-        start[c] += start[c - 1];
-    start[cells] = finite;
+        {
+            uint64_t key = CellKeyOf(work, vertices[v]);
+            CellSlot* slot = FindSlot(work, key);
+            slot->key = key;
+            ++slot->head;
+        }
+    uint32_t total = 0;
+    for (uint32_t s = 0; s < work->slotCount; ++s)
+    {
+        total += work->slots[s].head;
+        work->slots[s].head = work->slots[s].end = total;
+    }
+    // fill backwards, so each run is ascending and head ends at its start
     for (uint32_t v = mesh->vertexCount; v-- > 0;)
         if (VertexIsFinite(vertices[v]))
-            work->cellVertex[--start[FindCell(work, mesh, CellOf(vertices[v]), heldRep, v,
-                                              false)]] = v;
-    std::memcpy(work->cellHead, start, sizeof(uint32_t) * cells);
+            work->cellVertex[--FindSlot(work, CellKeyOf(work, vertices[v]))->head] = v;
     return true;
 }
 
@@ -282,25 +298,24 @@ struct Run
 int CollectRuns(const Mesh* mesh, SmoothWork* work, uint32_t i, Run runs[8])
 {
     const Vec3& p = mesh->vertices[i];
-    CellKey low = {CellCoordinate(p.x - cellMargin), CellCoordinate(p.y - cellMargin),
-                   CellCoordinate(p.z - cellMargin)};
-    CellKey high = {CellCoordinate(p.x + cellMargin), CellCoordinate(p.y + cellMargin),
-                    CellCoordinate(p.z + cellMargin)};
-    auto rep = [&](uint32_t c) { return work->cellVertex[work->cellStart[c]]; };
+    const double c[3] = {p.x, p.y, p.z};
+    int32_t low[3], high[3];
+    for (int a = 0; a < 3; ++a)
+    {
+        low[a] = CellCoordinate(work->axes[a], c[a] - cellMargin);
+        high[a] = CellCoordinate(work->axes[a], c[a] + cellMargin);
+    }
     int count = 0;
-    for (int32_t x = low.x; x <= high.x; ++x)
-        for (int32_t y = low.y; y <= high.y; ++y)
-            for (int32_t z = low.z; z <= high.z; ++z)
+    for (int32_t x = low[0]; x <= high[0]; ++x)
+        for (int32_t y = low[1]; y <= high[1]; ++y)
+            for (int32_t z = low[2]; z <= high[2]; ++z)
             {
-                int64_t c = FindCell(work, mesh, {x, y, z}, rep, 0, false);
-                if (c < 0)
-                    continue;
-                uint32_t head = work->cellHead[c];
-                uint32_t end = work->cellStart[c + 1];
+                CellSlot* cell = FindSlot(work, PackCell(x, y, z));
+                uint32_t head = cell->head, end = cell->end;
                 while (head < end &&
                        (work->cellVertex[head] <= i || work->mark[work->cellVertex[head]]))
                     ++head;
-                work->cellHead[c] = head;
+                cell->head = head;
                 if (head < end)
                     runs[count++] = {work->cellVertex + head, work->cellVertex + end};
             }
@@ -459,7 +474,7 @@ int SmoothMeshNormals(Mesh* mesh)
     Vec3* fresh = nullptr;
     if (mesh->normalCount < vertexCount)
     {
-        fresh = AllocateArrayOf<Vec3>(vertexCount); // zero: entries no group writes
+        fresh = AllocateLargeArrayOf<Vec3>(vertexCount); // zero: entries no group writes
         if (!fresh)
             return 0;
     }

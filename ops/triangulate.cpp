@@ -59,14 +59,14 @@ bool PrepareSplit(const Mesh* mesh, SplitWork* work)
     if (ready)
     {
         work->facetCount = uint32_t(newCount);
-        work->facets = AllocateArrayOf<Facet>(work->facetCount);
+        work->facets = AllocateLargeArrayOf<Facet>(work->facetCount);
         work->lists = work->facets ? AllocateArrayOf<uint32_t*>(work->entryCount) : nullptr;
         ready = work->lists != nullptr;
     }
     for (uint32_t e = 0; ready && e < work->entryCount; ++e)
         if (work->listCounts[e] > 0)
         {
-            work->lists[e] = AllocateArrayOf<uint32_t>(work->listCounts[e]);
+            work->lists[e] = AllocateLargeArrayOf<uint32_t>(work->listCounts[e]);
             ready = work->lists[e] != nullptr;
         }
     if (!ready)
