@@ -127,13 +127,20 @@ KORVELLA_BENCH(import)
     FreeMesh(mesh);
 }
 
-// The same file read line by line through fgets and sscanf, once.
+// The same file read line by line through fgets and sscanf, the better of two reads (one with
+// --quick), so that both sides of the ratio are best times.
 KORVELLA_BENCH(import_sscanf)
 {
     const ImportFile& file = PrepareFile(context);
     if (file.bestSeconds <= 0)
         Bench_import(context);
-    double seconds = TimeRead(file.path.c_str(), ReadObjMeshLiteral);
+    double seconds = 1e30;
+    for (int i = 0; i < (context.quick ? 1 : 2) && seconds > 0; ++i)
+    {
+        double read = TimeRead(file.path.c_str(), ReadObjMeshLiteral);
+        if (read < seconds)
+            seconds = read;
+    }
     if (seconds < 0 || file.bestSeconds <= 0)
         return;
     ReportFigure("import_sscanf_mbps", file.info.byteCount / 1e6 / seconds, "MB/s");
