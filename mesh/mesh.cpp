@@ -6,6 +6,7 @@
 
 int allocationFailAt = 0;
 int allocationCount = 0;
+long allocationsHeld = 0;
 
 void* AllocateArray(size_t count, size_t size)
 {
@@ -19,11 +20,16 @@ void* AllocateArray(size_t count, size_t size)
         return nullptr;
     // calloc(0, ...) may return null or a unique pointer; ask for at least one byte
     size_t bytes = count * size;
-    return std::calloc(bytes ? bytes : 1, 1);
+    void* memory = std::calloc(bytes ? bytes : 1, 1);
+    if (memory)
+        ++allocationsHeld;
+    return memory;
 }
 
 void ReleaseArray(void* memory)
 {
+    if (memory)
+        --allocationsHeld;
     std::free(memory);
 }
 

@@ -90,6 +90,9 @@ void ReleaseArray(void* memory);
 // counter is cleared). allocationCount counts calls of AllocateArray since the last reset.
 extern int allocationFailAt;
 extern int allocationCount;
+// Arrays AllocateArray has handed out and ReleaseArray has not yet taken back; tests compare
+// it before and after a step to see that the step leaked nothing.
+extern long allocationsHeld;
 
 // Releases the record and every array it owns, in any state the reader may leave behind.
 // A null mesh does nothing.

@@ -59,6 +59,9 @@ void ReleaseCompactWork(CompactWork* work)
 bool PrepareCompactWork(uint32_t normalCount, CompactWork* work)
 {
     std::memset(work, 0, sizeof *work);
+    // no array of that many normals can exist, and doubling the slot count would wrap
+    if (size_t(normalCount) > SIZE_MAX / 8)
+        return false;
     size_t slotCount = 2;
     while (slotCount < size_t(normalCount) * 2)
         slotCount *= 2;
