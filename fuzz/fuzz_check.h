@@ -47,6 +47,9 @@ enum : uint32_t
 // "unchanged" checks.
 std::string MeshImage(const Mesh* mesh, uint32_t leftOut = IMAGE_ALL);
 
+// A deep copy of the record, its arrays cut to their counts.
+Mesh* CopyMesh(const Mesh* mesh);
+
 // The bounds the reader gives for the stored vertices (a NaN becomes the minimum), and the
 // bounds a scale change recomputes (a NaN is passed over).
 void ReaderBounds(const Mesh* mesh, Vec3* low, Vec3* high);

@@ -6,6 +6,7 @@
 #include "fuzz_check.h"
 #include "mesh/mesh.h"
 #include "ops/ops.h"
+#include "tests/ops_oracle.h"
 #include "ui/ui.h"
 
 #include <algorithm>
@@ -31,17 +32,19 @@ enum FuzzOperation
 };
 
 const int MAX_OPERATIONS = 6;
-const size_t PLAN_BYTES = 12;
+const size_t PLAN_BYTES = 13;
 
 // What a run does, from the first bytes of the input: byte 0 the number of operations,
 // bytes 1 to 6 the operations, bytes 7 to 9 the scale positions, bytes 10 and 11 the option
-// word. The whole input, these bytes included, is the file that is read.
+// word; byte 12, from 0xC0 on, makes allocation 1 to 64 of the run fail. The whole input,
+// these bytes included, is the file that is read.
 struct Plan
 {
     int operationCount;
     FuzzOperation operations[MAX_OPERATIONS];
     uint8_t scaleBytes[3];
     uint32_t options;
+    int failAt; // 0: no allocation fails
 };
 
 Plan MakePlan(const uint8_t* data, size_t size)
@@ -54,6 +57,7 @@ Plan MakePlan(const uint8_t* data, size_t size)
         plan.operations[k] = FuzzOperation(b[1 + k] % FUZZ_OPERATION_KINDS);
     std::memcpy(plan.scaleBytes, b + 7, 3);
     plan.options = uint32_t(b[10]) | uint32_t(b[11]) << 8;
+    plan.failAt = b[12] >= 0xC0 ? b[12] - 0xC0 + 1 : 0;
     return plan;
 }
 
@@ -118,6 +122,42 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size)
     FUZZ_CHECK(std::fclose(file) == 0, "cannot close %s", path.c_str());
 }
 
+// True when the allocation failure that was pending before a step was met by it.
+bool MetFailure(bool pending)
+{
+    return pending && allocationFailAt == 0;
+}
+
+// The step that met an allocation failure left the mesh as it was.
+void CheckFailedStep(const Mesh* mesh, const std::string& before, long held, const char* what)
+{
+    FUZZ_CHECK(MeshImage(mesh) == before, "%s changed the mesh though storage failed", what);
+    FUZZ_CHECK(allocationsHeld == held, "%s holds %ld arrays more after failing", what,
+               allocationsHeld - held);
+}
+
+// A copy made without touching the injected failure or the count of allocations.
+Mesh* CopyOutsideCount(const Mesh* mesh)
+{
+    int failAt = allocationFailAt, count = allocationCount;
+    allocationFailAt = 0;
+    Mesh* copy = CopyMesh(mesh);
+    allocationFailAt = failAt;
+    allocationCount = count;
+    return copy;
+}
+
+// The plain scan of every facet and every later vertex gives the same record, bit for bit.
+void CompareWithPlainSmoothing(const Mesh* mesh, Mesh* plain)
+{
+    int failAt = allocationFailAt, count = allocationCount;
+    allocationFailAt = 0;
+    FUZZ_CHECK(OracleSmoothMeshNormals(plain) != 0, "plain smoothing did not run");
+    FUZZ_CHECK(MeshImage(mesh) == MeshImage(plain), "Smooth Seams differs from the plain scan");
+    allocationFailAt = failAt;
+    allocationCount = count;
+}
+
 bool IsFinite(const Vec3& v)
 {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -147,12 +187,26 @@ bool SameCorners(const Facet& a, const Facet& b)
 
 void RunSmooth(Mesh* mesh, MeshHistory& history)
 {
+    std::string whole = MeshImage(mesh);
     std::string kept = MeshImage(mesh, IMAGE_NO_NORMALS | IMAGE_NO_FACETS | IMAGE_NO_FLAGS);
     std::vector<Facet> old(mesh->facets, mesh->facets + mesh->facetCount);
     uint32_t flags = mesh->flags;
     bool freshArray = mesh->normalCount < mesh->vertexCount;
-    FUZZ_CHECK(SmoothMeshNormals(mesh) != 0, "Smooth Seams did not run");
+    Mesh* plain = CopyOutsideCount(mesh);
+    bool pending = allocationFailAt > 0;
+    long held = allocationsHeld;
+    int result = SmoothMeshNormals(mesh);
+    if (MetFailure(pending))
+    {
+        FUZZ_CHECK(result == 0, "Smooth Seams ran though storage failed");
+        CheckFailedStep(mesh, whole, held, "Smooth Seams");
+        FreeMesh(plain);
+        return;
+    }
+    FUZZ_CHECK(result != 0, "Smooth Seams did not run");
     history.smoothed = history.smoothedUnsaved = true;
+    CompareWithPlainSmoothing(mesh, plain);
+    FreeMesh(plain);
     FUZZ_CHECK(MeshImage(mesh, IMAGE_NO_NORMALS | IMAGE_NO_FACETS | IMAGE_NO_FLAGS) == kept,
                "Smooth Seams changed more than normals");
     uint32_t gained = MESH_HAS_NORMALS | MESH_SMOOTHED | MESH_DUPLICATE_NORMALS;
@@ -211,7 +265,11 @@ void RunCompact(Mesh* mesh)
     std::vector<Vec3> oldNormals(mesh->normals, mesh->normals + (runs ? mesh->normalCount : 0));
     std::vector<Facet> oldFacets(mesh->facets, mesh->facets + mesh->facetCount);
     uint32_t flags = mesh->flags;
+    bool pending = allocationFailAt > 0;
+    long held = allocationsHeld;
     CompactNormals(mesh);
+    if (MetFailure(pending))
+        return CheckFailedStep(mesh, whole, held, "Compact Normals");
     if (!runs)
     {
         FUZZ_CHECK(MeshImage(mesh) == whole, "Compact Normals without normals changed the mesh");
@@ -230,7 +288,11 @@ void RunTriangulate(Mesh* mesh)
     std::string kept = MeshImage(mesh, IMAGE_NO_FACETS | IMAGE_NO_LISTS | IMAGE_NO_FLAGS);
     std::vector<Facet> old(mesh->facets, mesh->facets + mesh->facetCount);
     uint32_t flags = mesh->flags, quads = mesh->quadCount;
+    bool pending = allocationFailAt > 0;
+    long held = allocationsHeld;
     ConvertQuadsToTriangles(mesh);
+    if (MetFailure(pending))
+        return CheckFailedStep(mesh, whole, held, "Quads to Triangles");
     if (!(flags & MESH_HAS_QUADS))
     {
         FUZZ_CHECK(MeshImage(mesh) == whole, "Quads to Triangles without quads changed the mesh");
@@ -449,9 +511,21 @@ void CheckLibraryReadBack(const Mesh* mesh, const Mesh* back, const Written& w)
 void WriteAndReadBack(Mesh* mesh, uint32_t options, MeshHistory& history)
 {
     const Scratch& scratch = ScratchFiles();
+    std::string whole = MeshImage(mesh);
     std::string before = MeshImage(mesh, IMAGE_NO_FLAGS);
     uint32_t flags = mesh->flags;
-    FUZZ_CHECK(WriteObjMeshFile(mesh, scratch.output.c_str(), options), "write failed");
+    bool pending = allocationFailAt > 0;
+    long held = allocationsHeld;
+    bool written = WriteObjMeshFile(mesh, scratch.output.c_str(), options);
+    if (MetFailure(pending))
+    {
+        FUZZ_CHECK(!written, "written though storage failed");
+        FILE* file = std::fopen(scratch.output.c_str(), "rb");
+        FUZZ_CHECK(!file, "a failed write left a file");
+        return CheckFailedStep(mesh, whole, held, "writing");
+    }
+    allocationFailAt = 0; // the file written is read back whole
+    FUZZ_CHECK(written, "write failed");
     history.smoothedUnsaved = false;
     FUZZ_CHECK(MeshImage(mesh, IMAGE_NO_FLAGS) == before, "writing changed the mesh");
     FUZZ_CHECK(mesh->flags == (flags & ~uint32_t(MESH_SMOOTHED)), "flags after writing");
@@ -478,8 +552,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Scratch& scratch = ScratchFiles();
     WriteFile(scratch.input, data, size);
 
+    long held = allocationsHeld;
+    allocationCount = 0;
+    allocationFailAt = plan.failAt;
     Mesh* mesh = ReadObjMesh(scratch.input.c_str());
-    FUZZ_CHECK(mesh != nullptr, "a readable file gave no mesh");
+    if (!mesh)
+    {
+        FUZZ_CHECK(MetFailure(plan.failAt > 0), "a readable file gave no mesh");
+        FUZZ_CHECK(allocationsHeld == held, "a failed read holds %ld arrays",
+                   allocationsHeld - held);
+        return 0;
+    }
     FUZZ_CHECK(scratch.input == mesh->filePath, "file path %s", mesh->filePath);
     MeshHistory history = {true, false, false};
     CheckMesh(mesh, history);
@@ -491,7 +574,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckMesh(mesh, history);
     }
     WriteAndReadBack(mesh, plan.options, history);
+    allocationFailAt = 0;
     FreeMesh(mesh);
+    FUZZ_CHECK(allocationsHeld == held, "%ld arrays held after the run", allocationsHeld - held);
     std::remove(scratch.input.c_str());
     return 0;
 }
