@@ -21,6 +21,7 @@ const double finestCells = 512.0;  // cells per unit: 1/512 is wider than twice 
 const int keyBits = 21;            // bits of one cell coordinate in a packed cell key
 const int32_t lastCell = (int32_t(1) << keyBits) - 1;
 const uint32_t maxPartners = 30;
+const uint32_t lookAhead = 8; // vertices ahead whose cells are fetched early
 
 // One grid cell in the open-addressed cell table: its packed coordinates (0 when the slot
 // is empty) and its run of vertices, cellVertex[head..end), ascending. head moves past
@@ -49,6 +50,8 @@ struct SmoothWork
     uint32_t* useFacets; // ascending facet indices per vertex, one per facet
     CellSlot* slots;     // slotCount: the occupied cells, by hash of the key
     uint32_t slotCount;
+    uint64_t* filter; // filterBits bits: set for the hash of every occupied cell
+    uint32_t filterBits;
     uint32_t* cellVertex; // finite vertices grouped by cell, ascending within each cell
     Axis axes[3];
     size_t bytes;
@@ -68,10 +71,10 @@ bool VertexIsFinite(const Vec3& v)
 
 int32_t CellCoordinate(const Axis& axis, double x)
 {
-    double q = std::floor((x - axis.origin) * axis.scale);
-    if (!(q > 1))
+    double q = (x - axis.origin) * axis.scale;
+    if (!(q >= 1))
         return 1;
-    return q < lastCell ? int32_t(q) : lastCell;
+    return q < lastCell ? int32_t(q) : lastCell; // truncation is floor for q >= 1
 }
 
 uint64_t PackCell(int32_t x, int32_t y, int32_t z)
@@ -85,10 +88,27 @@ uint64_t CellKeyOf(const SmoothWork* work, const Vec3& v)
                     CellCoordinate(work->axes[2], v.z));
 }
 
+uint64_t HashCell(uint64_t key)
+{
+    return (key * 0x9E3779B97F4A7C15u) >> 32;
+}
+
 uint32_t FirstSlot(const SmoothWork* work, uint64_t key)
 {
-    uint64_t h = key * 0x9E3779B97F4A7C15u;
-    return uint32_t(((h >> 32) * work->slotCount) >> 32);
+    return uint32_t((HashCell(key) * work->slotCount) >> 32);
+}
+
+// The filter is small enough to stay in cache and answers most questions about empty cells,
+// which are most of the cells a box reaches, without a look into the large table.
+uint32_t FilterBit(const SmoothWork* work, uint64_t key)
+{
+    return uint32_t((HashCell(key) * work->filterBits) >> 32);
+}
+
+bool MayHoldCell(const SmoothWork* work, uint64_t key)
+{
+    uint32_t bit = FilterBit(work, key);
+    return (work->filter[bit / 64] >> (bit % 64)) & 1;
 }
 
 // The slot of the cell with this key, or of the empty slot where it would go.
@@ -103,6 +123,37 @@ CellSlot* FindSlot(SmoothWork* work, uint64_t key)
         if (++slot == work->slotCount)
             slot = 0;
     }
+}
+
+// Asks for the first slot of a cell ahead of its use; the table is read at random.
+void PrefetchCell(const SmoothWork* work, uint64_t key)
+{
+    __builtin_prefetch(&work->slots[FirstSlot(work, key)]);
+}
+
+// The low and high cell on each axis that the box around p can reach.
+void CellRange(const SmoothWork* work, const Vec3& p, int32_t low[3], int32_t high[3])
+{
+    const double c[3] = {p.x, p.y, p.z};
+    for (int a = 0; a < 3; ++a)
+    {
+        low[a] = CellCoordinate(work->axes[a], c[a] - cellMargin);
+        high[a] = CellCoordinate(work->axes[a], c[a] + cellMargin);
+    }
+}
+
+void PrefetchNeighbourCells(const SmoothWork* work, const Vec3& p)
+{
+    int32_t low[3], high[3];
+    CellRange(work, p, low, high);
+    for (int32_t x = low[0]; x <= high[0]; ++x)
+        for (int32_t y = low[1]; y <= high[1]; ++y)
+            for (int32_t z = low[2]; z <= high[2]; ++z)
+            {
+                uint64_t key = PackCell(x, y, z);
+                if (MayHoldCell(work, key))
+                    PrefetchCell(work, key);
+            }
 }
 
 bool InSeamBox(const Vec3& a, const Vec3& b)
@@ -154,6 +205,7 @@ void ReleaseSmoothWork(SmoothWork* work)
     ReleaseArray(work->useStart);
     ReleaseArray(work->useFacets);
     ReleaseArray(work->slots);
+    ReleaseArray(work->filter);
     ReleaseArray(work->cellVertex);
     std::memset(work, 0, sizeof *work);
 }
@@ -222,28 +274,45 @@ bool BuildGrid(const Mesh* mesh, SmoothWork* work)
     const Vec3* vertices = mesh->vertices;
     uint32_t finite = PlaceGrid(mesh, work);
     work->slotCount = finite + finite / 2 + 1;
-    if (!Take(work->slots, work->slotCount, work) ||
+    size_t filterWords = size_t(finite) / 4 + 1; // 16 bits per vertex
+    work->filterBits = uint32_t(filterWords * 64);
+    if (!Take(work->slots, work->slotCount, work) || !Take(work->filter, filterWords, work) ||
         !Take(work->cellVertex, finite ? finite : 1, work))
         return false;
-    // count the vertices of each cell in head, then turn counts into run ends
-    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
-        if (VertexIsFinite(vertices[v]))
-        {
-            uint64_t key = CellKeyOf(work, vertices[v]);
-            CellSlot* slot = FindSlot(work, key);
-            slot->key = key;
-            ++slot->head;
-        }
-    uint32_t total = 0;
-    for (uint32_t s = 0; s < work->slotCount; ++s)
+    // number the cells in order of their first vertex (the number kept in end) and count
+    // their vertices by number in cellVertex, so that the runs follow the vertex order
+    uint32_t* counts = work->cellVertex;
+    uint32_t cells = 0, vertexCount = mesh->vertexCount;
+    for (uint32_t v = 0; v < vertexCount; ++v)
     {
-        total += work->slots[s].head;
-        work->slots[s].head = work->slots[s].end = total;
+        if (v + lookAhead < vertexCount)
+            PrefetchCell(work, CellKeyOf(work, vertices[v + lookAhead]));
+        if (!VertexIsFinite(vertices[v]))
+            continue;
+        uint64_t key = CellKeyOf(work, vertices[v]);
+        CellSlot* slot = FindSlot(work, key);
+        if (slot->key == 0)
+        {
+            slot->key = key;
+            slot->end = cells++;
+            uint32_t bit = FilterBit(work, key);
+            work->filter[bit / 64] |= uint64_t(1) << (bit % 64);
+        }
+        ++counts[slot->end];
     }
+    for (uint32_t c = 1; c < cells; ++c)
+        counts[c] += counts[c - 1];
+    for (uint32_t s = 0; s < work->slotCount; ++s)
+        if (work->slots[s].key != 0)
+            work->slots[s].head = work->slots[s].end = counts[work->slots[s].end];
     // fill backwards, so each run is ascending and head ends at its start
-    for (uint32_t v = mesh->vertexCount; v-- > 0;)
+    for (uint32_t v = vertexCount; v-- > 0;)
+    {
+        if (v >= lookAhead)
+            PrefetchCell(work, CellKeyOf(work, vertices[v - lookAhead]));
         if (VertexIsFinite(vertices[v]))
             work->cellVertex[--FindSlot(work, CellKeyOf(work, vertices[v]))->head] = v;
+    }
     return true;
 }
 
@@ -297,20 +366,17 @@ struct Run
 // each trimmed of entries that are i or lower or already marked.
 int CollectRuns(const Mesh* mesh, SmoothWork* work, uint32_t i, Run runs[8])
 {
-    const Vec3& p = mesh->vertices[i];
-    const double c[3] = {p.x, p.y, p.z};
     int32_t low[3], high[3];
-    for (int a = 0; a < 3; ++a)
-    {
-        low[a] = CellCoordinate(work->axes[a], c[a] - cellMargin);
-        high[a] = CellCoordinate(work->axes[a], c[a] + cellMargin);
-    }
+    CellRange(work, mesh->vertices[i], low, high);
     int count = 0;
     for (int32_t x = low[0]; x <= high[0]; ++x)
         for (int32_t y = low[1]; y <= high[1]; ++y)
             for (int32_t z = low[2]; z <= high[2]; ++z)
             {
-                CellSlot* cell = FindSlot(work, PackCell(x, y, z));
+                uint64_t key = PackCell(x, y, z);
+                if (!MayHoldCell(work, key))
+                    continue;
+                CellSlot* cell = FindSlot(work, key);
                 uint32_t head = cell->head, end = cell->end;
                 while (head < end &&
                        (work->cellVertex[head] <= i || work->mark[work->cellVertex[head]]))
@@ -386,6 +452,8 @@ void RunSmoothing(Mesh* mesh, SmoothWork* work)
             SetProgressPos(i);
         if (stepB == 0 || i % stepB == 0)
             SetProgressPos2(sweep);
+        if (i + lookAhead < vertexCount && !work->mark[i + lookAhead])
+            PrefetchNeighbourCells(work, mesh->vertices[i + lookAhead]);
         if (!work->mark[i])
             SmoothGroup(mesh, work, i);
     }
