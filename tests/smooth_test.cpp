@@ -63,17 +63,26 @@ void AddTiltedFacet(Mesh* mesh, uint32_t f, uint32_t v, uint32_t privateBase, fl
     SetTriangle(mesh, f, int32_t(v), int32_t(privateBase), int32_t(privateBase + 1));
 }
 
-// count seam vertices at the given x positions, each with one tilted facet.
-MeshPtr SeamMesh(const std::vector<float>& xs)
+// Seam vertices at the given positions, each with one tilted facet.
+MeshPtr SeamMesh(const std::vector<Vec3>& points)
 {
-    uint32_t n = uint32_t(xs.size());
+    uint32_t n = uint32_t(points.size());
     MeshPtr mesh(NewMesh(n * 3, n));
     for (uint32_t i = 0; i < n; ++i)
-        mesh->vertices[i] = {xs[i], 0, 0};
+        mesh->vertices[i] = points[i];
     for (uint32_t i = 0; i < n; ++i)
         AddTiltedFacet(mesh.get(), i, i, n + 2 * i, 0.01f * float(i % 7), -0.02f * float(i % 5));
     FinishMesh(mesh.get());
     return mesh;
+}
+
+// Seam vertices at the given x positions (y and z 0).
+MeshPtr SeamMesh(const std::vector<float>& xs)
+{
+    std::vector<Vec3> points;
+    for (float x : xs)
+        points.push_back({x, 0, 0});
+    return SeamMesh(points);
 }
 
 TEST(SmoothSeams, DegenerateFirstFacetLeavesZeroNormal)
@@ -165,6 +174,36 @@ TEST(SmoothSeams, WhichPairsJoin)
         OracleSmoothMeshNormals(plain.get());
         EXPECT_EQ(MeshImage(mesh.get()), MeshImage(plain.get()));
         EXPECT_EQ((mesh->flags & MESH_DUPLICATE_NORMALS) != 0, row.joined);
+    }
+}
+
+// A far vertex widens the mesh so that the grid's cells grow by powers of two; pairs that
+// straddle the borders of cells of every such width must still be found.
+TEST(SmoothSeams, PairsAcrossCellBordersOfWideMeshes)
+{
+    const float farOut[] = {0.0f, 3000.0f, -70000.0f, 2e6f, 1e30f};
+    const float widths[] = {1.0f / 512, 1.0f / 256, 1.0f / 64, 1.0f / 4, 4.0f};
+    for (float far : farOut)
+    {
+        SCOPED_TRACE(far);
+        // pairs 0.00049 apart, each on a line of its own (y) so that no two pairs meet
+        std::vector<Vec3> points = {{far, 0, 0}};
+        float y = 0;
+        for (float width : widths)
+            for (float offset : {-0.0004f, -1e-6f, 0.0f, 1e-6f, 0.0004f})
+                for (float x : {width * 3 + offset, -width * 5 + offset})
+                {
+                    y += 0.01f;
+                    points.push_back({x, y, 0});
+                    points.push_back({x + (x > 0 ? 0.00049f : -0.00049f), y, 0});
+                }
+        MeshPtr mesh = SeamMesh(points);
+        MeshPtr plain(CopyMesh(mesh.get()));
+        SmoothMeshNormals(mesh.get());
+        OracleSmoothMeshNormals(plain.get());
+        ASSERT_EQ(MeshImage(mesh.get()), MeshImage(plain.get()));
+        for (size_t v = 1; v + 1 < points.size(); v += 2)
+            EXPECT_TRUE(SameBits(mesh->normals[v], mesh->normals[v + 1])) << v;
     }
 }
 
