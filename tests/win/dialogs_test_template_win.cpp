@@ -8,11 +8,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
 static const DWORD child = WS_CHILD | WS_VISIBLE;
 static const DWORD dialogStyle = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+
+static std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 static void ExpectItems(const DialogTemplateInfo& info, const std::vector<TemplateItem>& expected)
 {
@@ -23,7 +32,9 @@ static void ExpectItems(const DialogTemplateInfo& info, const std::vector<Templa
         const TemplateItem& got = info.items[i];
         SCOPED_TRACE("item " + std::to_string(i) + " \"" + want.text + "\"");
         EXPECT_EQ(got.id, want.id);
-        EXPECT_EQ(got.className, want.className);
+        // Class names are case-insensitive: the resource compiler may store "BUTTON" for
+        // "Button", or the system class's ordinal.
+        EXPECT_EQ(Lower(got.className), Lower(want.className));
         EXPECT_EQ(got.text, want.text);
         EXPECT_EQ(got.style, want.style) << std::hex << got.style << " " << want.style;
         EXPECT_EQ(got.x, want.x);
