@@ -16,6 +16,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <dirent.h>
 #include <unistd.h>
 #include <vector>
 
@@ -112,6 +113,23 @@ void RemoveScratchFolder()
     std::remove(scratch.input.c_str());
     std::remove(scratch.output.c_str());
     rmdir(scratch.folder.c_str());
+}
+
+// Nothing but the input is left in the scratch folder: no output of a failed write and no
+// temporary file.
+void CheckNoFilesLeft(const Scratch& scratch)
+{
+    DIR* folder = opendir(scratch.folder.c_str());
+    FUZZ_CHECK(folder != nullptr, "cannot list %s", scratch.folder.c_str());
+    std::string extra;
+    while (dirent* entry = readdir(folder))
+    {
+        std::string name = entry->d_name;
+        if (name != "." && name != ".." && name != "in.obj")
+            extra += " " + name;
+    }
+    closedir(folder);
+    FUZZ_CHECK(extra.empty(), "files left behind:%s", extra.c_str());
 }
 
 void WriteFile(const std::string& path, const uint8_t* data, size_t size)
@@ -552,8 +570,7 @@ void WriteAndReadBack(Mesh* mesh, uint32_t options, MeshHistory& history)
     if (MetFailure(pending))
     {
         FUZZ_CHECK(!written, "written though storage failed");
-        FILE* file = std::fopen(scratch.output.c_str(), "rb");
-        FUZZ_CHECK(!file, "a failed write left a file");
+        FUZZ_CHECK(access(scratch.output.c_str(), F_OK) != 0, "a failed write left a file");
         return CheckFailedStep(mesh, whole, held, "writing");
     }
     allocationFailAt = 0; // the file written is read back whole
@@ -575,8 +592,13 @@ void WriteAndReadBack(Mesh* mesh, uint32_t options, MeshHistory& history)
 
 } // namespace
 
-// Progress changes are not shown.
+// Progress changes are not shown; every step must close the display before it returns.
 void PresentProgress(ProgressChange) {}
+
+static void CheckDisplayClosed(const char* after)
+{
+    FUZZ_CHECK(!progressState.open, "the progress display is open after %s", after);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -588,6 +610,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     allocationCount = 0;
     allocationFailAt = plan.failAt;
     Mesh* mesh = ReadObjMesh(scratch.input.c_str());
+    CheckDisplayClosed("reading");
     if (!mesh)
     {
         FUZZ_CHECK(MetFailure(plan.failAt > 0), "a readable file gave no mesh");
@@ -603,12 +626,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int step = 0; step < plan.operationCount; ++step)
     {
         RunOperation(mesh, plan, step, history);
+        CheckDisplayClosed("an operation");
         CheckMesh(mesh, history);
     }
     WriteAndReadBack(mesh, plan.options, history);
+    CheckDisplayClosed("writing and reading back");
     allocationFailAt = 0;
     FreeMesh(mesh);
     FUZZ_CHECK(allocationsHeld == held, "%ld arrays held after the run", allocationsHeld - held);
+    CheckNoFilesLeft(scratch);
     std::remove(scratch.input.c_str());
     return 0;
 }
