@@ -1,5 +1,6 @@
 // Quads to triangles: every four-cornered facet becomes two triangles in place, and every
-// group and material list is rebuilt. All storage is had before anything changes.
+// group and material list is rebuilt. All storage is had before anything changes; the new
+// facets and the lists are written in one pass over the old facets.
 #include "ops/ops.h"
 
 #include "ui/ui.h"
@@ -102,21 +103,34 @@ void WriteTriangle(const Facet& quad, int a, int b, int c, Facet* out)
     out->faceNormal = quad.faceNormal;
 }
 
-void SplitFacets(const Mesh* mesh, Facet* out)
+// Puts facet index j next in its group's and its material's list.
+void ListFacet(Mesh* mesh, const Facet& facet, uint32_t j)
 {
-    uint32_t step = mesh->facetCount / 100;
+    Group& group = mesh->groups[facet.groupIndex];
+    group.facetList[group.facetListFill++] = j;
+    Material& material = mesh->materials[facet.materialIndex];
+    material.facetList[material.facetListFill++] = j;
+}
+
+// Writes the new facets from out on, and lists them.
+void SplitFacets(Mesh* mesh, Facet* out)
+{
+    Facet* start = out;
     for (uint32_t i = 0; i < mesh->facetCount; ++i)
     {
         const Facet& facet = mesh->facets[i];
         if (facet.cornerCount == 4)
         {
+            ListFacet(mesh, facet, uint32_t(out - start));
             WriteTriangle(facet, 0, 1, 2, out++);
+            ListFacet(mesh, facet, uint32_t(out - start));
             WriteTriangle(facet, 2, 3, 0, out++);
         }
         else
+        {
+            ListFacet(mesh, facet, uint32_t(out - start));
             *out++ = facet;
-        if (step == 0 || i % step == 0)
-            SetProgressPos(i);
+        }
     }
 }
 
@@ -131,18 +145,13 @@ void InstallLists(Group* table, uint32_t count, uint32_t** lists, const uint32_t
     }
 }
 
-void FillLists(Mesh* mesh)
+// The primary bar's moves of one phase: every step-th of count positions.
+void ReportSteps(uint32_t count)
 {
-    uint32_t step = mesh->facetCount / 100;
-    for (uint32_t j = 0; j < mesh->facetCount; ++j)
-    {
-        Group& group = mesh->groups[mesh->facets[j].groupIndex];
-        group.facetList[group.facetListFill++] = j;
-        Material& material = mesh->materials[mesh->facets[j].materialIndex];
-        material.facetList[material.facetListFill++] = j;
-        if (step == 0 || j % step == 0)
-            SetProgressPos(j);
-    }
+    uint32_t step = count / 100;
+    for (uint32_t i = 0; i < count; ++i)
+        if (step == 0 || i % step == 0)
+            SetProgressPos(i);
 }
 
 } // namespace
@@ -156,21 +165,25 @@ void ConvertQuadsToTriangles(Mesh* mesh)
         return;
     ReleaseLists(mesh->groups, mesh->groupCount);
     ReleaseLists(mesh->materials, mesh->materialCount);
-    int32_t oldCount = int32_t(mesh->facetCount), newCount = int32_t(work.facetCount);
-    ShowProgress("Reducing Quads to Triangles...", 0, oldCount, 0, oldCount, true);
-    SplitFacets(mesh, work.facets);
-    ReleaseArray(mesh->facets);
-    mesh->facets = work.facetCount ? work.facets : nullptr;
-    if (!work.facetCount)
-        ReleaseArray(work.facets);
-    work.facets = nullptr;
-    mesh->facetCount = work.facetCount;
     InstallLists(mesh->groups, mesh->groupCount, work.lists, work.listCounts);
     InstallLists(mesh->materials, mesh->materialCount, work.lists + mesh->groupCount,
                  work.listCounts + mesh->groupCount);
+    uint32_t oldCount = mesh->facetCount, newCount = work.facetCount;
+    ShowProgress("Reducing Quads to Triangles...", 0, int32_t(oldCount), 0, int32_t(oldCount),
+                 true);
+    SplitFacets(mesh, work.facets);
+    ReleaseArray(mesh->facets);
+    mesh->facets = newCount ? work.facets : nullptr;
+    if (!newCount)
+        ReleaseArray(work.facets);
+    work.facets = nullptr;
+    mesh->facetCount = newCount;
+    // both phases of the work were done in the pass above; the bar moves as they would
+    ReportSteps(oldCount);
     ShowProgress("Done", 0, 0, 0, 0, false);
-    ShowProgress("Initializing Groups and Materials...", 0, newCount, 0, newCount, true);
-    FillLists(mesh);
+    ShowProgress("Initializing Groups and Materials...", 0, int32_t(newCount), 0, int32_t(newCount),
+                 true);
+    ReportSteps(newCount);
     ShowProgress("Done", 0, 0, 0, 0, false);
     ReleaseSplitWork(&work);
     mesh->quadCount = 0;
