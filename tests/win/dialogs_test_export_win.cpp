@@ -333,6 +333,41 @@ TEST_F(ExportDialog, ReverseFacesNeverSurvives)
     ExpectFileWrittenWith(0x1366);
 }
 
+// Boxes that one mesh shows unchecked and greyed are cleared for the next mesh too, while the
+// flip, group-name, material and sort choices, shown from the word, survive.
+TEST_F(ExportDialog, ChoicesCarryFromOneMeshToTheNext)
+{
+    exportOptions = 0x0B7E;
+    mesh->flags &= ~(MESH_HAS_UVS | MESH_HAS_NORMALS | MESH_HAS_GROUPS | MESH_HAS_MATERIALS);
+    std::string checked;
+    Export(
+        [&](HWND dialog)
+        {
+            checked = CheckMarks(dialog);
+            ClickButton(dialog, IDOK);
+        });
+    EXPECT_EQ(checked, "1011010110010");
+    EXPECT_EQ(exportOptions, 0x0B5Au);
+
+    MeshPtr full = BuildMesh(FullMesh());
+    std::string enabled, afterUv;
+    RunModalDialog(
+        exportTitle, [&] { WriteObjMesh(full.get(), path.c_str()); },
+        [&](HWND dialog)
+        {
+            checked = CheckMarks(dialog);
+            enabled = EnabledMarks(dialog);
+            ClickButton(dialog, IDC_EXPORT_UV_COORDS);
+            ClickButton(dialog, IDC_EXPORT_NORMALS);
+            afterUv = EnabledMarks(dialog);
+            ClickButton(dialog, IDOK);
+        });
+    EXPECT_EQ(checked, "1011010110010");
+    EXPECT_EQ(enabled, "0100111111111");
+    EXPECT_EQ(afterUv, "0111111111111");
+    EXPECT_EQ(exportOptions, 0x0B7Eu);
+}
+
 // Whatever radio buttons are clicked, OK stores exactly one sort bit.
 TEST_F(ExportDialog, ExactlyOneSortBitAfterOk)
 {

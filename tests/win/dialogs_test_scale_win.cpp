@@ -285,7 +285,7 @@ TEST_F(ScaleDialog, ReopeningPlacesTheControlsFromTheFactor)
     }
 }
 
-// Cancel and the close box put back the exact factors the mesh had before the dialog
+// Cancel, the close box and Escape put back the exact factors the mesh had before the dialog
 // opened (even those the lock replaced at opening) and leave the bounds alone.
 TEST_F(ScaleDialog, CancelRestoresTheFactorsExactly)
 {
@@ -297,6 +297,9 @@ TEST_F(ScaleDialog, CancelRestoresTheFactorsExactly)
     const Row rows[] = {
         {"Cancel button", [](HWND dialog) { ClickButton(dialog, IDCANCEL); }},
         {"close box", PressCloseBox},
+        // through the dialog's own loop, as a typed key arrives
+        {"Escape key",
+         [](HWND dialog) { PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 1); }},
     };
     const Vec3 before = {0.8f, 3.0f, 0.1f};
     for (const Row& row : rows)
