@@ -111,10 +111,10 @@ bool MayHoldCell(const SmoothWork* work, uint64_t key)
     return (work->filter[bit / 64] >> (bit % 64)) & 1;
 }
 
-// The slot of the cell with this key, or of the empty slot where it would go.
-CellSlot* FindSlot(SmoothWork* work, uint64_t key)
+// The slot of the cell with this key, or of the empty slot where it would go; the search
+// starts at the key's first slot.
+CellSlot* FindSlotFrom(SmoothWork* work, uint64_t key, uint32_t slot)
 {
-    uint32_t slot = FirstSlot(work, key);
     for (;;)
     {
         CellSlot* entry = &work->slots[slot];
@@ -125,10 +125,19 @@ CellSlot* FindSlot(SmoothWork* work, uint64_t key)
     }
 }
 
-// Asks for the first slot of a cell ahead of its use; the table is read at random.
-void PrefetchCell(const SmoothWork* work, uint64_t key)
+// The table is read at random, so each look is asked for some vertices ahead of its use.
+// A cell key with its first slot, fetched early:
+struct CellLook
 {
-    __builtin_prefetch(&work->slots[FirstSlot(work, key)]);
+    uint64_t key;
+    uint32_t slot;
+};
+
+CellLook LookAhead(const SmoothWork* work, uint64_t key)
+{
+    uint32_t slot = FirstSlot(work, key);
+    __builtin_prefetch(&work->slots[slot]);
+    return {key, slot};
 }
 
 // The low and high cell on each axis that the box around p can reach.
@@ -142,17 +151,25 @@ void CellRange(const SmoothWork* work, const Vec3& p, int32_t low[3], int32_t hi
     }
 }
 
-void PrefetchNeighbourCells(const SmoothWork* work, const Vec3& p)
+// The cells the box around a vertex reaches that may hold vertices, looked up ahead.
+struct BoxLooks
+{
+    int count;
+    CellLook cells[8];
+};
+
+void PlanBoxLooks(const SmoothWork* work, const Vec3& p, BoxLooks* looks)
 {
     int32_t low[3], high[3];
     CellRange(work, p, low, high);
+    looks->count = 0;
     for (int32_t x = low[0]; x <= high[0]; ++x)
         for (int32_t y = low[1]; y <= high[1]; ++y)
             for (int32_t z = low[2]; z <= high[2]; ++z)
             {
                 uint64_t key = PackCell(x, y, z);
                 if (MayHoldCell(work, key))
-                    PrefetchCell(work, key);
+                    looks->cells[looks->count++] = LookAhead(work, key);
             }
 }
 
@@ -283,19 +300,20 @@ bool BuildGrid(const Mesh* mesh, SmoothWork* work)
     // their vertices by number in cellVertex, so that the runs follow the vertex order
     uint32_t* counts = work->cellVertex;
     uint32_t cells = 0, vertexCount = mesh->vertexCount;
-    for (uint32_t v = 0; v < vertexCount; ++v)
+    CellLook ahead[lookAhead] = {};
+    for (uint32_t v = 0; v < vertexCount + lookAhead; ++v)
     {
-        if (v + lookAhead < vertexCount)
-            PrefetchCell(work, CellKeyOf(work, vertices[v + lookAhead]));
-        if (!VertexIsFinite(vertices[v]))
+        CellLook look = ahead[v % lookAhead];
+        if (v < vertexCount)
+            ahead[v % lookAhead] = LookAhead(work, CellKeyOf(work, vertices[v]));
+        if (v < lookAhead || !VertexIsFinite(vertices[v - lookAhead]))
             continue;
-        uint64_t key = CellKeyOf(work, vertices[v]);
-        CellSlot* slot = FindSlot(work, key);
+        CellSlot* slot = FindSlotFrom(work, look.key, look.slot);
         if (slot->key == 0)
         {
-            slot->key = key;
+            slot->key = look.key;
             slot->end = cells++;
-            uint32_t bit = FilterBit(work, key);
+            uint32_t bit = FilterBit(work, look.key);
             work->filter[bit / 64] |= uint64_t(1) << (bit % 64);
         }
         ++counts[slot->end];
@@ -306,12 +324,14 @@ bool BuildGrid(const Mesh* mesh, SmoothWork* work)
         if (work->slots[s].key != 0)
             work->slots[s].head = work->slots[s].end = counts[work->slots[s].end];
     // fill backwards, so each run is ascending and head ends at its start
-    for (uint32_t v = vertexCount; v-- > 0;)
+    for (uint32_t n = 0; n < vertexCount + lookAhead; ++n)
     {
-        if (v >= lookAhead)
-            PrefetchCell(work, CellKeyOf(work, vertices[v - lookAhead]));
-        if (VertexIsFinite(vertices[v]))
-            work->cellVertex[--FindSlot(work, CellKeyOf(work, vertices[v]))->head] = v;
+        CellLook look = ahead[n % lookAhead];
+        if (n < vertexCount)
+            ahead[n % lookAhead] = LookAhead(work, CellKeyOf(work, vertices[vertexCount - 1 - n]));
+        uint32_t v = vertexCount - 1 - (n - lookAhead);
+        if (n >= lookAhead && VertexIsFinite(vertices[v]))
+            work->cellVertex[--FindSlotFrom(work, look.key, look.slot)->head] = v;
     }
     return true;
 }
@@ -362,29 +382,21 @@ struct Run
     const uint32_t* end;
 };
 
-// The runs of vertices in the (at most eight) cells the box around vertex i can reach,
-// each trimmed of entries that are i or lower or already marked.
-int CollectRuns(const Mesh* mesh, SmoothWork* work, uint32_t i, Run runs[8])
+// The runs of vertices in the cells the box around vertex i reaches, each trimmed of
+// entries that are i or lower or already marked.
+int CollectRuns(SmoothWork* work, uint32_t i, const BoxLooks& looks, Run runs[8])
 {
-    int32_t low[3], high[3];
-    CellRange(work, mesh->vertices[i], low, high);
     int count = 0;
-    for (int32_t x = low[0]; x <= high[0]; ++x)
-        for (int32_t y = low[1]; y <= high[1]; ++y)
-            for (int32_t z = low[2]; z <= high[2]; ++z)
-            {
-                uint64_t key = PackCell(x, y, z);
-                if (!MayHoldCell(work, key))
-                    continue;
-                CellSlot* cell = FindSlot(work, key);
-                uint32_t head = cell->head, end = cell->end;
-                while (head < end &&
-                       (work->cellVertex[head] <= i || work->mark[work->cellVertex[head]]))
-                    ++head;
-                cell->head = head;
-                if (head < end)
-                    runs[count++] = {work->cellVertex + head, work->cellVertex + end};
-            }
+    for (int c = 0; c < looks.count; ++c)
+    {
+        CellSlot* cell = FindSlotFrom(work, looks.cells[c].key, looks.cells[c].slot);
+        uint32_t head = cell->head, end = cell->end;
+        while (head < end && (work->cellVertex[head] <= i || work->mark[work->cellVertex[head]]))
+            ++head;
+        cell->head = head;
+        if (head < end)
+            runs[count++] = {work->cellVertex + head, work->cellVertex + end};
+    }
     return count;
 }
 
@@ -402,16 +414,17 @@ bool NextCandidate(Run runs[8], int count, uint32_t* vertex)
 }
 
 // Forms the group around vertex i and writes its normal to i and its recorded partners.
-void SmoothGroup(Mesh* mesh, SmoothWork* work, uint32_t i)
+// looks holds the cells its box reaches, or none for a vertex that is not finite.
+void SmoothGroup(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& looks)
 {
     Gather gather = {{0.0f, 0.0f, 0.0f}, 0};
     uint32_t partners[maxPartners];
     uint32_t partnerCount = 0;
     OfferFacetsOf(mesh, work, i, gather);
-    if (VertexIsFinite(mesh->vertices[i]))
+    if (looks.count > 0)
     {
         Run runs[8];
-        int runCount = CollectRuns(mesh, work, i, runs);
+        int runCount = CollectRuns(work, i, looks, runs);
         uint32_t j;
         while (NextCandidate(runs, runCount, &j))
         {
@@ -439,9 +452,20 @@ void SmoothGroup(Mesh* mesh, SmoothWork* work, uint32_t i)
     }
 }
 
+// Plans the cell looks of vertex v, unless it is marked or not finite.
+void PlanVertex(const Mesh* mesh, const SmoothWork* work, uint32_t v, BoxLooks* looks)
+{
+    looks->count = 0;
+    if (!work->mark[v] && VertexIsFinite(mesh->vertices[v]))
+        PlanBoxLooks(work, mesh->vertices[v], looks);
+}
+
 void RunSmoothing(Mesh* mesh, SmoothWork* work)
 {
     uint32_t vertexCount = mesh->vertexCount;
+    BoxLooks ahead[lookAhead]; // the looks of vertex v are in ahead[v % lookAhead]
+    for (uint32_t v = 0; v < lookAhead && v < vertexCount; ++v)
+        PlanVertex(mesh, work, v, &ahead[v]);
     uint32_t stepA = vertexCount / 100, stepB = stepA / 50, sweep = 0;
     for (uint32_t i = 0; i < vertexCount; ++i)
     {
@@ -452,10 +476,10 @@ void RunSmoothing(Mesh* mesh, SmoothWork* work)
             SetProgressPos(i);
         if (stepB == 0 || i % stepB == 0)
             SetProgressPos2(sweep);
-        if (i + lookAhead < vertexCount && !work->mark[i + lookAhead])
-            PrefetchNeighbourCells(work, mesh->vertices[i + lookAhead]);
         if (!work->mark[i])
-            SmoothGroup(mesh, work, i);
+            SmoothGroup(mesh, work, i, ahead[i % lookAhead]);
+        if (i + lookAhead < vertexCount)
+            PlanVertex(mesh, work, i + lookAhead, &ahead[i % lookAhead]);
     }
 }
 
