@@ -227,8 +227,11 @@ void ReleaseSmoothWork(SmoothWork* work)
     std::memset(work, 0, sizeof *work);
 }
 
-// Counts the uses of each vertex, then lists the facets of each vertex in facet order.
-bool BuildAdjacency(const Mesh* mesh, SmoothWork* work)
+// Counts the uses of each vertex and makes room for the lists of facets per vertex. The
+// lists are filled later, facet by facet (ListFacetUses): useStart[v + 1] is the fill point
+// of vertex v's list, and once every facet is listed the list of v is
+// useFacets[useStart[v]..useStart[v + 1]).
+bool CountUses(const Mesh* mesh, SmoothWork* work)
 {
     uint32_t vertexCount = mesh->vertexCount;
     if (!Take(work->useStart, size_t(vertexCount) + 1, work))
@@ -239,19 +242,26 @@ bool BuildAdjacency(const Mesh* mesh, SmoothWork* work)
         ForEachUsedVertex(mesh->facets[f], vertexCount,
                           [&](uint32_t v)
                           {
-                              ++start[v];
+                              ++start[v + 1];
                               ++uses;
                           });
     if (uses > UINT32_MAX || !Take(work->useFacets, size_t(uses), work))
         return false;
-    // running totals, then fill backwards so each list ends in ascending facet order
-    for (uint32_t v = 1; v < vertexCount; ++v)
-        start[v] += start[v - 1];
-    start[vertexCount] = uint32_t(uses);
-    for (uint32_t f = mesh->facetCount; f-- > 0;)
-        ForEachUsedVertex(mesh->facets[f], vertexCount,
-                          [&](uint32_t v) { work->useFacets[--start[v]] = f; });
+    uint32_t before = 0; // uses of the vertices below v
+    for (uint32_t v = 0; v < vertexCount; ++v)
+    {
+        uint32_t count = start[v + 1];
+        start[v + 1] = before;
+        before += count;
+    }
     return true;
+}
+
+// Adds facet f to the list of each vertex it uses; called in ascending facet order.
+void ListFacetUses(const Mesh* mesh, SmoothWork* work, uint32_t f)
+{
+    ForEachUsedVertex(mesh->facets[f], mesh->vertexCount,
+                      [&](uint32_t v) { work->useFacets[work->useStart[v + 1]++] = f; });
 }
 
 // Places the grid over the finite vertices: cells of 1/512 where the extent allows, coarser
@@ -342,7 +352,7 @@ bool PrepareSmoothWork(const Mesh* mesh, SmoothWork* work)
     std::memset(work, 0, sizeof *work);
     work->vertexCount = mesh->vertexCount;
     bool ready = Take(work->mark, mesh->vertexCount ? mesh->vertexCount : 1, work) &&
-                 BuildAdjacency(mesh, work) && BuildGrid(mesh, work);
+                 CountUses(mesh, work) && BuildGrid(mesh, work);
     if (!ready)
         ReleaseSmoothWork(work);
     return ready;
@@ -509,27 +519,63 @@ float DotProduct(const Vec3& a, const Vec3& b)
     return float((double(a.z) * b.z + double(a.y) * b.y) + double(a.x) * b.x);
 }
 
-void ComputeFaceNormals(Mesh* mesh)
+namespace
+{
+
+// The unit normal of a facet's first three corners; zero when they lie on one line or a
+// corner names no vertex.
+Vec3 FaceNormalOf(const Mesh* mesh, const Facet& facet)
+{
+    Vec3 normal = {0.0f, 0.0f, 0.0f};
+    const int32_t* c = facet.vertexIndex;
+    uint32_t count = mesh->vertexCount;
+    if (CornerValid(c[0], count) && CornerValid(c[1], count) && CornerValid(c[2], count))
+    {
+        const Vec3& p0 = mesh->vertices[c[0]];
+        const Vec3& p1 = mesh->vertices[c[1]];
+        const Vec3& p2 = mesh->vertices[c[2]];
+        Vec3 a = {p1.x - p0.x, p1.y - p0.y, p1.z - p0.z};
+        Vec3 b = {p2.x - p0.x, p2.y - p0.y, p2.z - p0.z};
+        normal = CrossProduct(a, b);
+        NormalizeVector(normal);
+    }
+    return normal;
+}
+
+// Points every corner's normal at its vertex.
+void PointCornersAtVertices(Facet& facet)
+{
+    uint32_t corners = facet.cornerCount < uint32_t(FACET_MAX_CORNERS)
+                           ? facet.cornerCount
+                           : uint32_t(FACET_MAX_CORNERS);
+    for (uint32_t k = 0; k < corners; ++k)
+        facet.normalIndex[k] = facet.vertexIndex[k];
+}
+
+// The one pass of Smooth Seams over the facets: face normal, the vertices' facet lists, and
+// the corners' normal indices (which the vertex pass does not read).
+void FacetPass(Mesh* mesh, SmoothWork* work)
 {
     uint32_t step = mesh->facetCount / 100;
     for (uint32_t f = 0; f < mesh->facetCount; ++f)
     {
         Facet& facet = mesh->facets[f];
-        Vec3 normal = {0.0f, 0.0f, 0.0f};
-        const int32_t* c = facet.vertexIndex;
-        uint32_t count = mesh->vertexCount;
-        // a corner naming no vertex gives no direction
-        if (CornerValid(c[0], count) && CornerValid(c[1], count) && CornerValid(c[2], count))
-        {
-            const Vec3& p0 = mesh->vertices[c[0]];
-            const Vec3& p1 = mesh->vertices[c[1]];
-            const Vec3& p2 = mesh->vertices[c[2]];
-            Vec3 a = {p1.x - p0.x, p1.y - p0.y, p1.z - p0.z};
-            Vec3 b = {p2.x - p0.x, p2.y - p0.y, p2.z - p0.z};
-            normal = CrossProduct(a, b);
-            NormalizeVector(normal);
-        }
-        facet.faceNormal = normal;
+        facet.faceNormal = FaceNormalOf(mesh, facet);
+        ListFacetUses(mesh, work, f);
+        PointCornersAtVertices(facet);
+        if (step == 0 || f % step == 0)
+            SetProgressPos(f);
+    }
+}
+
+} // namespace
+
+void ComputeFaceNormals(Mesh* mesh)
+{
+    uint32_t step = mesh->facetCount / 100;
+    for (uint32_t f = 0; f < mesh->facetCount; ++f)
+    {
+        mesh->facets[f].faceNormal = FaceNormalOf(mesh, mesh->facets[f]);
         if (step == 0 || f % step == 0)
             SetProgressPos(f);
     }
@@ -541,22 +587,10 @@ void SmoothVertexNormals(Mesh* mesh)
     if (!PrepareSmoothWork(mesh, &work))
         return;
     smoothWorkBytes = work.bytes;
+    for (uint32_t f = 0; f < mesh->facetCount; ++f)
+        ListFacetUses(mesh, &work, f);
     RunSmoothing(mesh, &work);
     ReleaseSmoothWork(&work);
-}
-
-// Points every corner's normal at its vertex.
-static void PointCornersAtVertices(Mesh* mesh)
-{
-    for (uint32_t f = 0; f < mesh->facetCount; ++f)
-    {
-        Facet& facet = mesh->facets[f];
-        uint32_t corners = facet.cornerCount < uint32_t(FACET_MAX_CORNERS)
-                               ? facet.cornerCount
-                               : uint32_t(FACET_MAX_CORNERS);
-        for (uint32_t k = 0; k < corners; ++k)
-            facet.normalIndex[k] = facet.vertexIndex[k];
-    }
 }
 
 int SmoothMeshNormals(Mesh* mesh)
@@ -583,14 +617,13 @@ int SmoothMeshNormals(Mesh* mesh)
         mesh->normals = fresh;
     }
     ShowProgress("Computing Face Normals...", 0, int32_t(facetCount), 0, int32_t(facetCount), true);
-    ComputeFaceNormals(mesh);
+    FacetPass(mesh, &work);
     ShowProgress("Done", 0, 0, 0, 0, false);
     ShowProgress("Generating Smoothed Vertex Normals...", 0, int32_t(vertexCount), 0,
                  int32_t(vertexCount), true);
     RunSmoothing(mesh, &work);
     ShowProgress("Done", 0, 0, 0, 0, false);
     ReleaseSmoothWork(&work);
-    PointCornersAtVertices(mesh);
     mesh->normalCount = vertexCount;
     mesh->flags |= MESH_HAS_NORMALS | MESH_SMOOTHED;
     return 1;
