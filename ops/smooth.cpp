@@ -300,9 +300,13 @@ bool BuildGrid(const Mesh* mesh, SmoothWork* work)
 {
     const Vec3* vertices = mesh->vertices;
     uint32_t finite = PlaceGrid(mesh, work);
-    work->slotCount = finite + finite / 2 + 1;
-    size_t filterWords = size_t(finite) / 4 + 1; // 16 bits per vertex
-    work->filterBits = uint32_t(filterWords * 64);
+    // slots for half as many cells again as there are vertices; 16 filter bits per vertex
+    uint64_t slotCount = uint64_t(finite) + finite / 2 + 1;
+    if (slotCount > UINT32_MAX)
+        return false;
+    work->slotCount = uint32_t(slotCount);
+    uint32_t filterWords = finite / 4 < UINT32_MAX / 64 ? finite / 4 + 1 : UINT32_MAX / 64;
+    work->filterBits = filterWords * 64;
     if (!Take(work->slots, work->slotCount, work) || !Take(work->filter, filterWords, work) ||
         !Take(work->cellVertex, finite ? finite : 1, work))
         return false;
