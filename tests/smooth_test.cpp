@@ -357,6 +357,24 @@ TEST(SmoothSeams, MatchesPlainAlgorithmOnGeneratedMeshes)
     EXPECT_GT(withNormals, 100);
 }
 
+// The two passes called on their own, as the vertex pass alone lists the facets of each vertex.
+TEST(SmoothSeams, SeparatePassesMatchPlainPasses)
+{
+    for (uint32_t draw = 1; draw <= 60; ++draw)
+    {
+        SCOPED_TRACE(draw);
+        MeshPtr mesh(GenerateMesh(draw, OptionsForDraw(draw)));
+        SetNormalCount(mesh.get(), mesh->vertexCount + draw % 3);
+        MeshPtr plain(CopyMesh(mesh.get()));
+        ComputeFaceNormals(mesh.get());
+        OracleComputeFaceNormals(plain.get());
+        ASSERT_EQ(MeshImage(mesh.get()), MeshImage(plain.get()));
+        SmoothVertexNormals(mesh.get());
+        OracleSmoothVertexNormals(plain.get());
+        ASSERT_EQ(MeshImage(mesh.get()), MeshImage(plain.get()));
+    }
+}
+
 TEST(SmoothSeams, EveryAllocationFailureLeavesTheMesh)
 {
     for (uint32_t draw : {3u, 8u, 21u})
