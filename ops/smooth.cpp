@@ -47,7 +47,7 @@ struct SmoothWork
     uint32_t vertexCount;
     uint8_t* mark;       // vertexCount: has its group's normal, not looked at again
     uint32_t* useStart;  // vertexCount + 1: facets of v are useFacets[useStart[v]..[v+1])
-    uint32_t* useFacets; // ascending facet indices per vertex, one per facet
+    uint32_t* useFacets; // ascending facet indices per vertex, one per use
     CellSlot* slots;     // slotCount: the occupied cells, by hash of the key
     uint32_t slotCount;
     uint64_t* filter; // filterBits bits: set for the hash of every occupied cell
@@ -140,7 +140,8 @@ CellLook LookAhead(const SmoothWork* work, uint64_t key)
     return {key, slot};
 }
 
-// The low and high cell on each axis that the box around p can reach.
+// The low and high cell on each axis that the box around p can reach: at most two on each
+// axis, since a cell is wider than the box with its margin on both sides.
 void CellRange(const SmoothWork* work, const Vec3& p, int32_t low[3], int32_t high[3])
 {
     const double c[3] = {p.x, p.y, p.z};
@@ -315,12 +316,13 @@ bool BuildGrid(const Mesh* mesh, SmoothWork* work)
     uint32_t* counts = work->cellVertex;
     uint32_t cells = 0, vertexCount = mesh->vertexCount;
     CellLook ahead[lookAhead] = {};
-    for (uint32_t v = 0; v < vertexCount + lookAhead; ++v)
+    for (uint64_t n = 0; n < uint64_t(vertexCount) + lookAhead; ++n)
     {
+        uint32_t v = uint32_t(n);
         CellLook look = ahead[v % lookAhead];
-        if (v < vertexCount)
+        if (n < vertexCount)
             ahead[v % lookAhead] = LookAhead(work, CellKeyOf(work, vertices[v]));
-        if (v < lookAhead || !VertexIsFinite(vertices[v - lookAhead]))
+        if (n < lookAhead || !VertexIsFinite(vertices[v - lookAhead]))
             continue;
         CellSlot* slot = FindSlotFrom(work, look.key, look.slot);
         if (slot->key == 0)
@@ -338,12 +340,12 @@ bool BuildGrid(const Mesh* mesh, SmoothWork* work)
         if (work->slots[s].key != 0)
             work->slots[s].head = work->slots[s].end = counts[work->slots[s].end];
     // fill backwards, so each run is ascending and head ends at its start
-    for (uint32_t n = 0; n < vertexCount + lookAhead; ++n)
+    for (uint64_t n = 0; n < uint64_t(vertexCount) + lookAhead; ++n)
     {
         CellLook look = ahead[n % lookAhead];
         if (n < vertexCount)
             ahead[n % lookAhead] = LookAhead(work, CellKeyOf(work, vertices[vertexCount - 1 - n]));
-        uint32_t v = vertexCount - 1 - (n - lookAhead);
+        uint32_t v = uint32_t(vertexCount - 1 - (n - lookAhead));
         if (n >= lookAhead && VertexIsFinite(vertices[v]))
             work->cellVertex[--FindSlotFrom(work, look.key, look.slot)->head] = v;
     }
@@ -492,7 +494,7 @@ void RunSmoothing(Mesh* mesh, SmoothWork* work)
             SetProgressPos2(sweep);
         if (!work->mark[i])
             SmoothGroup(mesh, work, i, ahead[i % lookAhead]);
-        if (i + lookAhead < vertexCount)
+        if (uint64_t(i) + lookAhead < vertexCount)
             PlanVertex(mesh, work, i + lookAhead, &ahead[i % lookAhead]);
     }
 }
