@@ -112,7 +112,8 @@ const char* MatchInfinity(const char* p)
 }
 
 // Consumes one number at p (white space already skipped); null on a conversion failure.
-const char* CollectFloat(const char* p, FloatText& text)
+// Inlined in the converting scan, where it is hot, though the checking scan calls it too.
+[[gnu::always_inline]] inline const char* CollectFloat(const char* p, FloatText& text)
 {
     const char* start = p;
     text.negative = *p == '-';
@@ -322,12 +323,45 @@ float ConvertFloat(const FloatText& text)
     return text.negative ? -value : value;
 }
 
+// The general scan, for the numbers SkipFloat does not pass over itself; out of line, so that
+// the checking loop stays small.
+[[gnu::noinline]] const char* SkipFloatSlowly(const char* p)
+{
+    FloatText text;
+    return CollectFloat(p, text);
+}
+
+// Where the number at p ends, for a check that needs no value: a sign, digits and at most one
+// point end at the first other character, as CollectFloat ends them; without a digit only
+// "nan" and "inf" can follow the sign. Exponents, hexadecimal numbers and infinities go the
+// long way.
+inline const char* SkipFloat(const char* p)
+{
+    const char* q = p + (*p == '-' || *p == '+');
+    const char* first = q;
+    while (IsDigit(*q))
+        ++q;
+    bool point = *q == '.';
+    if (point)
+        while (IsDigit(*++q))
+            ;
+    if (q - first == ptrdiff_t(point)) // no digit
+    {
+        char c = Lower(*first);
+        if (c == 'n')
+            return Lower(first[1]) == 'a' && Lower(first[2]) == 'n' ? first + 3 : nullptr;
+        return c == 'i' ? SkipFloatSlowly(p) : nullptr;
+    }
+    char next = Lower(*q);
+    return next == 'e' || next == 'x' ? SkipFloatSlowly(p) : q;
+}
+
 // "%e": skips white space and converts one number; null on failure.
 inline const char* ScanFloat(const char* p, float* value)
 {
     FloatText text;
     p = CollectFloat(SkipSpace(p), text);
-    if (p && value)
+    if (p)
         *value = ConvertFloat(text);
     return p;
 }
@@ -367,8 +401,16 @@ int ScanObjFloats(const char* line, const char* keyword, int count, float* value
     const char* p = MatchKeyword(line, keyword);
     if (!p)
         return 0;
+    // checking only (the counting pass) is the lighter scan
+    if (!values)
+    {
+        for (int i = 0; i < count; ++i)
+            if (!(p = SkipFloat(SkipSpace(p))))
+                return i;
+        return count;
+    }
     for (int i = 0; i < count; ++i)
-        if (!(p = ScanFloat(p, values ? values + i : nullptr)))
+        if (!(p = ScanFloat(p, values + i)))
             return i;
     return count;
 }
