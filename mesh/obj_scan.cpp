@@ -369,6 +369,21 @@ inline const char* ScanFloat(const char* p, float* value)
 // "%ld": skips white space; a sign and a run of digits, saturated like strtol.
 const char* ScanLong(const char* p, int64_t* value)
 {
+    // most face indices stand right after a slash: no blank, no sign, few digits
+    if (IsDigit(*p))
+    {
+        const char* q = p;
+        uint64_t magnitude = 0;
+        do
+            magnitude = magnitude * 10 + unsigned(*q++ - '0');
+        while (IsDigit(*q));
+        if (q - p <= 18)
+        {
+            if (value)
+                *value = int64_t(magnitude);
+            return q;
+        }
+    }
     p = SkipSpace(p);
     bool negative = *p == '-';
     if (*p == '-' || *p == '+')
