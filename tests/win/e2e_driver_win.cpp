@@ -437,7 +437,7 @@ protected:
 TEST_F(EndToEnd, SessionWritesWhatTheBatchToolWrites)
 {
     EXPECT_EQ(korvella.EnabledButtons(), startButtons);
-    Import(sample);
+    ASSERT_NO_FATAL_FAILURE(Import(sample));
     // The sample holds quads and equal normals.
     EXPECT_EQ(korvella.EnabledButtons(), std::vector<bool>(7, true));
 
@@ -500,7 +500,7 @@ TEST_F(EndToEnd, SessionWritesWhatTheBatchToolWrites)
     // the scaled mesh did.
     HWND meshName = FindWindowExA(korvella.mainWindow, NULL, "MeshNameWindow", NULL);
     std::vector<unsigned> torusName = SteadyPixels(meshName);
-    Import(folder + "gui.obj");
+    ASSERT_NO_FATAL_FAILURE(Import(folder + "gui.obj"));
     EXPECT_NE(SteadyPixels(meshName), torusName) << "the written file was read";
     EXPECT_EQ(SteadyPixels(korvella.StatsPanel()), scaled);
     EXPECT_TRUE(korvella.Running());
@@ -515,7 +515,7 @@ TEST_F(EndToEnd, CancelsLeaveEverythingAsItWas)
     ASSERT_TRUE(korvella.Settle());
     EXPECT_EQ(korvella.EnabledButtons(), startButtons);
 
-    Import(sample);
+    ASSERT_NO_FATAL_FAILURE(Import(sample));
     std::vector<bool> loaded = korvella.EnabledButtons();
     std::vector<unsigned> panel = SteadyPixels(korvella.StatsPanel());
 
