@@ -143,6 +143,31 @@ TEST(QuadsToTriangles, MatchesPlainAlgorithmOnGeneratedMeshes)
     EXPECT_GT(split, 200);
 }
 
+// A mesh whose new facet array is large enough to ask for large pages.
+TEST(QuadsToTriangles, LargeMeshMatchesPlainAlgorithm)
+{
+    const uint32_t facets = 40000;
+    MeshPtr mesh(NewMesh(facets + 3, facets, 3, 2));
+    for (uint32_t f = 0; f < facets; ++f)
+    {
+        int32_t v = int32_t(f);
+        if (f % 3 == 1)
+            SetTriangle(mesh.get(), f, v, v + 1, v + 2);
+        else
+            SetQuad(mesh.get(), f, v, v + 1, v + 2, v + 3);
+        mesh->facets[f].groupIndex = f % 3;
+        mesh->facets[f].materialIndex = f / 7 % 2;
+        mesh->facets[f].faceNormal = {float(f), -float(f), 0.5f};
+    }
+    FinishMesh(mesh.get());
+    MeshPtr plain(CopyMesh(mesh.get()));
+    uint32_t quads = mesh->quadCount;
+    ConvertQuadsToTriangles(mesh.get());
+    OracleConvertQuadsToTriangles(plain.get());
+    ASSERT_EQ(mesh->facetCount, facets + quads);
+    EXPECT_EQ(MeshImage(mesh.get()), MeshImage(plain.get()));
+}
+
 TEST(QuadsToTriangles, EveryAllocationFailureLeavesTheMesh)
 {
     MeshGenOptions options = OptionsForDraw(6);
