@@ -7,7 +7,6 @@
 // so that no run pays for releasing the previous file's pages.
 #include "bench.h"
 #include "fprintf_writer.h"
-#include "generate.h"
 
 #include "export/export.h"
 #include "mesh/mesh.h"
