@@ -7,6 +7,7 @@
 #include "mesh/mesh.h"
 #include "ops/ops.h"
 #include "tests/ops_oracle.h"
+#include "tests/reader_literal.h"
 #include "ui/ui.h"
 
 #include <algorithm>
@@ -163,6 +164,29 @@ Mesh* CopyOutsideCount(const Mesh* mesh)
     allocationFailAt = failAt;
     allocationCount = count;
     return copy;
+}
+
+// The line-by-line reader of the tests, fgets and sscanf, reads the same record. It reads
+// carriage returns as part of the line, so files that hold one are left out.
+void CompareWithLiteralReader(const Mesh* mesh, const std::string& path, const uint8_t* data,
+                              size_t size)
+{
+    if (std::memchr(data, '\r', size))
+        return;
+    int failAt = allocationFailAt, count = allocationCount;
+    allocationFailAt = 0;
+    Mesh* literal = ReadObjMeshLiteral(path.c_str());
+    allocationFailAt = failAt;
+    allocationCount = count;
+    FUZZ_CHECK(literal != nullptr, "the line-by-line reader gave no mesh");
+    FUZZ_CHECK(MeshImage(mesh, IMAGE_NO_FLAGS) == MeshImage(literal, IMAGE_NO_FLAGS),
+               "the reader and the line-by-line reader differ: %u %u %u %u facets %u vertices "
+               "%u uvs %u normals",
+               mesh->facetCount, literal->facetCount, mesh->vertexCount, literal->vertexCount,
+               mesh->uvCount, literal->uvCount, mesh->normalCount, literal->normalCount);
+    FUZZ_CHECK(mesh->flags == literal->flags, "flags %#x, line by line %#x", mesh->flags,
+               literal->flags);
+    FreeMesh(literal);
 }
 
 // Equal bit for bit, or both NaN: the sign and payload of a NaN made by arithmetic depend on
@@ -621,6 +645,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(scratch.input == mesh->filePath, "file path %s", mesh->filePath);
     MeshHistory history = {true, false, false};
     CheckMesh(mesh, history);
+    CompareWithLiteralReader(mesh, scratch.input, data, size);
     history.freshlyRead = false;
 
     for (int step = 0; step < plan.operationCount; ++step)
