@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "res/resource.h"
+#include "tests/win/win_process.h"
 
 #include <gtest/gtest.h>
 
@@ -113,58 +114,14 @@ std::string WindowText(HWND window)
     return text;
 }
 
-// Runs a console program with a command line in folder; its exit code, or -1 when it did not
-// end within the time limit (it is then killed).
-long RunProgram(const std::string& program, const std::string& arguments, const std::string& folder)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + program + "\" " + arguments;
-    if (!CreateProcessA(program.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL,
-                        folder.c_str(), &startup, &process))
-        return -2;
-    long code = -1;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-    {
-        DWORD exitCode = 0;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        code = static_cast<long>(exitCode);
-    }
-    else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 // What a window shows on the screen now, as 0x00RRGGBB values row by row.
 std::vector<unsigned> ScreenPixels(HWND window)
 {
     RECT area;
     GetWindowRect(window, &area);
-    int width = area.right - area.left, height = area.bottom - area.top;
     HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = NULL;
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    std::vector<unsigned> pixels(static_cast<unsigned*>(bits),
-                                 static_cast<unsigned*>(bits) + width * height);
-    for (unsigned& pixel : pixels)
-        pixel &= 0xFFFFFF;
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
+    std::vector<unsigned> pixels =
+        DcPixels(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
     ReleaseDC(NULL, screen);
     return pixels;
 }

@@ -1,6 +1,7 @@
 // Start-up and the end of the message loop: Exit, the close box, and start-ups that fail.
 #include <gtest/gtest.h>
 
+#include "win_process.h"
 #include "win_test_util.h"
 
 #include "app/app_win.h"
@@ -19,30 +20,6 @@ std::string ProgramFolder()
     GetModuleFileNameA(NULL, path, MAX_PATH);
     std::string folder = path;
     return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
-// Runs a program and returns its exit code, or -1 when it does not end within 60 s.
-long RunProgram(const std::string& program)
-{
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + program + "\"";
-    if (!CreateProcessA(program.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL,
-                        &startup, &process))
-        return -2;
-    long code = -1;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-    {
-        DWORD exitCode = 0;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        code = static_cast<long>(exitCode);
-    }
-    else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Pixel capture, message pumping and dialog answering for the Windows tests.
 #include "win_test_util.h"
+#include "win_process.h"
 
 #include <chrono>
 
@@ -15,26 +16,7 @@ Pixels CaptureDc(HDC dc, int width, int height)
     Pixels pixels;
     pixels.width = width;
     pixels.height = height;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, width, height, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    const unsigned* source = static_cast<const unsigned*>(bits);
-    pixels.rgb.assign(source, source + width * height);
-    for (unsigned& value : pixels.rgb)
-        value &= 0xFFFFFF;
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    DeleteObject(section);
+    pixels.rgb = DcPixels(dc, 0, 0, width, height);
     return pixels;
 }
 
