@@ -72,18 +72,35 @@ struct FloatText
     int fraction;      // digits after the point, when simple
 };
 
+// Appends the digit run at p to value (wrapping past 2^64; callers bound the run's length)
+// and returns where the run ends. Two digits a step: numbers in files run to several digits.
+inline const char* AppendDigits(const char* p, uint64_t& value)
+{
+    for (;;)
+    {
+        unsigned first = unsigned(p[0]) - '0';
+        if (first > 9)
+            return p;
+        unsigned second = unsigned(p[1]) - '0'; // p[0] is no NUL, so p[1] is in the text
+        if (second > 9)
+        {
+            value = value * 10 + first;
+            return p + 1;
+        }
+        value = value * 100 + first * 10 + second;
+        p += 2;
+    }
+}
+
 // The common spelling: digits, a point, digits, ending where the general scan would end too.
 // Returns the end, or null when the text needs the general scan.
 inline const char* CollectPlainDecimal(const char* p, FloatText& text)
 {
-    const char* q = p;
     uint64_t mantissa = 0;
-    while (IsDigit(*q))
-        mantissa = mantissa * 10 + unsigned(*q++ - '0');
+    const char* q = AppendDigits(p, mantissa);
     const char* point = q;
     if (*q == '.')
-        while (IsDigit(*++q))
-            mantissa = mantissa * 10 + unsigned(*q - '0');
+        q = AppendDigits(q + 1, mantissa);
     ptrdiff_t digits = (q - p) - (*point == '.');
     if (digits == 0 || digits > 19 || *q == 'e' || *q == 'E' || (*p == '0' && Lower(p[1]) == 'x'))
         return nullptr;
@@ -369,14 +386,13 @@ inline const char* ScanFloat(const char* p, float* value)
 // "%ld": skips white space; a sign and a run of digits, saturated like strtol.
 const char* ScanLong(const char* p, int64_t* value)
 {
-    // most face indices stand right after a slash: no blank, no sign, few digits
+    // most face indices stand right after a slash or one blank: no sign, few digits
+    if (*p == ' ' && IsDigit(p[1]))
+        ++p;
     if (IsDigit(*p))
     {
-        const char* q = p;
         uint64_t magnitude = 0;
-        do
-            magnitude = magnitude * 10 + unsigned(*q++ - '0');
-        while (IsDigit(*q));
+        const char* q = AppendDigits(p, magnitude);
         if (q - p <= 18)
         {
             if (value)

@@ -98,7 +98,7 @@ void Refill(LineSource& source)
 }
 
 // The next piece as a NUL-terminated text, or null at the end of the file.
-const char* NextPiece(LineSource& source)
+[[gnu::always_inline]] inline const char* NextPiece(LineSource& source)
 {
     if (source.fill - source.pos <= PIECE_SIZE && !source.atEnd)
         Refill(source);
@@ -144,6 +144,13 @@ struct Tally
     bool hasMaterialLibrary;
 };
 
+// Whether a line starting with "v" can hold a vertex: a number cannot start with "t", and one
+// starting with "n" is "nan"; lines that cannot are "vt" and "vn" lines, tried without it.
+inline bool MayBeVertex(const char* line)
+{
+    return line[1] != 't' && (line[1] != 'n' || line[2] == 'a' || line[2] == 'A');
+}
+
 void CountLine(const char* line, Tally& tally)
 {
     const char* token;
@@ -160,11 +167,11 @@ void CountLine(const char* line, Tally& tally)
         }
         break;
     case 'v':
-        if (ScanObjFloats(line, "v", 3, nullptr) == 3)
+        if (MayBeVertex(line) && ScanObjFloats(line, "v", 3, nullptr) == 3)
             ++tally.vertices;
-        else if (ScanObjFloats(line, "vt", 2, nullptr) == 2)
+        else if (line[1] == 't' && ScanObjFloats(line, "vt", 2, nullptr) == 2)
             ++tally.uvs;
-        else if (ScanObjFloats(line, "vn", 3, nullptr) == 3)
+        else if (line[1] == 'n' && ScanObjFloats(line, "vn", 3, nullptr) == 3)
             ++tally.normals;
         break;
     case 'g':
@@ -309,6 +316,11 @@ void UpdateBounds(Mesh* mesh, const Vec3& v)
 // 0-based index; false when it does not fit 32 bits or, when checked, lies outside the count.
 bool ResolveIndex(int64_t value, uint32_t readSoFar, uint32_t count, bool check, int32_t* index)
 {
+    if (value > 0 && value <= int64_t(count)) // the common case, checked or not
+    {
+        *index = int32_t(value - 1);
+        return true;
+    }
     if (value < INT32_MIN || value > INT32_MAX)
         return false;
     int64_t oneBased = value < 0 ? int64_t(readSoFar) + 1 + value : value;
@@ -368,12 +380,12 @@ bool LoadVector(const char* line, const char* keyword, int count, uint32_t& slot
     return true;
 }
 
-// A "v", "vt" or "vn" line, tried in that order.
+// A "v", "vt" or "vn" line, tried in that order (each only where its keyword can match).
 void LoadVectorLine(Loader& loader, const char* line)
 {
     Mesh* mesh = loader.mesh;
     uint32_t flags = mesh->flags;
-    if ((flags & MESH_HAS_VERTICES) &&
+    if ((flags & MESH_HAS_VERTICES) && MayBeVertex(line) &&
         LoadVector(line, "v", 3, loader.vertexSlot, mesh->vertexCount, &mesh->vertices->x))
     {
         if (loader.vertexSlot <= mesh->vertexCount)
@@ -381,7 +393,7 @@ void LoadVectorLine(Loader& loader, const char* line)
         return;
     }
     float uv[2];
-    if ((flags & MESH_HAS_UVS) && ScanObjFloats(line, "vt", 2, uv) == 2)
+    if ((flags & MESH_HAS_UVS) && line[1] == 't' && ScanObjFloats(line, "vt", 2, uv) == 2)
     {
         if (loader.uvSlot < mesh->uvCount)
         {
@@ -391,7 +403,7 @@ void LoadVectorLine(Loader& loader, const char* line)
         ++loader.uvSlot;
         return;
     }
-    if (flags & MESH_HAS_NORMALS)
+    if ((flags & MESH_HAS_NORMALS) && line[1] == 'n')
         LoadVector(line, "vn", 3, loader.normalSlot, mesh->normalCount, &mesh->normals->x);
 }
 

@@ -1,6 +1,8 @@
 // The OBJ line scanner: hand-worked cases, and agreement with the C library's sscanf on
 // generated lines (natively, where the C library is glibc).
 #include "mesh/mesh.h"
+#include "tests/reader_literal.h"
+#include "tests/test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +10,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -482,6 +486,74 @@ TEST(ScannerTest, AgreesWithTheCLibraryNearFloatLimits)
         ASSERT_EQ(ScanObjFloats(text, "v", 3, a), n);
         ASSERT_EQ(Bits(e[0]), Bits(a[0]));
     }
+}
+
+// Digit runs of every length up to past the 19 digits read in one go, in each part of a
+// number, and integers around the float range of exact integers; odd and even lengths end the
+// two-digits-a-step reading at either digit.
+std::vector<std::string> DigitRunLines()
+{
+    std::vector<std::string> lines;
+    const std::string digits = "9876543210987654321098";
+    for (size_t n = 1; n <= 21; ++n)
+    {
+        std::string run = digits.substr(0, n);
+        lines.push_back("v " + run + " -" + run + ".5 0." + run);
+        lines.push_back("vt ." + run + " " + run + ".");
+        lines.push_back("vn 1." + run + "e1 " + run + "x 7");
+        lines.push_back("f " + run + "/" + run + "/" + run + " -" + run + "/1/1 +" + run + "/2/2");
+        lines.push_back("f 1/" + run + " " + run + "/" + run + "  2/3 " + run + "/4");
+    }
+    const char* const edges[] = {
+        "v 16777215 16777216 16777217",   "v 1677721.6 16777.217 0.16777217",
+        "v 0.0000000001 0.00000000001 1", "v 9.999999999 99999999.99 0.09999999995",
+        "v 0.1234567890123456789 12 0",   "v -0 +0 -0.0",
+        "vt 0.500000 0.499999",           "f 1/1/1 \t2/2/2 3/3/3",
+        "f 1/1/1 \v2/2/2 3/3/3 4/4/4",    "f 1/1/1 -2/-2/-2 3/3/3 4/4/4",
+        "f 1/1/1 /2/2/2 3/3/3",           "f 1/1/1  2/2/2 3/3/3 4/4/4",
+        "f 0/0/0 00/00/00 007/08/09",     "f 1/1/1 2/2/2 3/3/3 4/4/4 ",
+    };
+    lines.insert(lines.end(), std::begin(edges), std::end(edges));
+    return lines;
+}
+
+TEST(ScannerTest, AgreesWithTheCLibraryOnDigitRuns)
+{
+    for (const std::string& line : DigitRunLines())
+    {
+        SCOPED_TRACE(line);
+        CompareFloatPatterns(line.c_str());
+        CompareLongAndTokenPatterns(line.c_str());
+        CompareFacePatterns(line.c_str());
+    }
+}
+
+// The reader tries "v" only on lines that can hold a vertex, "vt" and "vn" only after their
+// keyword; lines where a number right after "v" starts with "n" or "t" show the choice.
+TEST(ScannerTest, ReaderPicksVectorPatternsAsTheLiteralReader)
+{
+    const std::string text = "v 1 2 3\nvnan 1 2\nvNaN 4 5\nvnAn 6 7\nvna 1 2 3\nvn 0 0 1\n"
+                             "vninf 1 2 3\nvt 0.5 0.25\nvT 1 2\nvtnan 1\nvt1 2\nvn1 2 3\n"
+                             "vinf 1 2\nv\tnan 8 9\nvn nan 0 1\nf 1/1/1 2/2/2 -1/-1/-1\n"
+                             "f 5/2/3 6/1/1 4/2/2 1/1/1\n";
+    std::string path = WriteScratchFile("vectors.obj", text);
+    Mesh* literal = ReadObjMeshLiteral(path.c_str());
+    Mesh* mesh = ReadObjMesh(path.c_str());
+    ASSERT_NE(literal, nullptr);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->vertexCount, 6u);
+    EXPECT_EQ(mesh->uvCount, 3u);
+    EXPECT_EQ(mesh->normalCount, 4u);
+    EXPECT_EQ(mesh->facetCount, 2u);
+    ASSERT_EQ(std::memcmp(&mesh->vertexCount, &literal->vertexCount, 7 * 4), 0);
+    EXPECT_EQ(mesh->flags, literal->flags);
+    EXPECT_EQ(std::memcmp(mesh->vertices, literal->vertices, 12 * mesh->vertexCount), 0);
+    EXPECT_EQ(std::memcmp(mesh->normals, literal->normals, 12 * mesh->normalCount), 0);
+    EXPECT_EQ(std::memcmp(mesh->uCoords, literal->uCoords, 4 * mesh->uvCount), 0);
+    EXPECT_EQ(std::memcmp(mesh->vCoords, literal->vCoords, 4 * mesh->uvCount), 0);
+    EXPECT_EQ(std::memcmp(mesh->facets, literal->facets, sizeof(Facet) * mesh->facetCount), 0);
+    FreeMesh(mesh);
+    FreeMesh(literal);
 }
 
 #endif
