@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 int allocationFailAt = 0;
 int allocationCount = 0;
 long allocationsHeld = 0;
@@ -31,6 +35,21 @@ void ReleaseArray(void* memory)
     if (memory)
         --allocationsHeld;
     std::free(memory);
+}
+
+void AdviseLargePages(void* memory, size_t bytes)
+{
+#ifdef __linux__
+    const uintptr_t page = 4096, huge = uintptr_t(2) << 20;
+    if (!memory || bytes < 2 * huge)
+        return;
+    uintptr_t start = (uintptr_t(memory) + page - 1) & ~(page - 1);
+    uintptr_t end = (uintptr_t(memory) + bytes) & ~(page - 1);
+    madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#else
+    (void)memory;
+    (void)bytes;
+#endif
 }
 
 static void FreeFacetLists(Group* table, uint32_t count)

@@ -16,9 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace
 {
@@ -209,25 +206,6 @@ bool CountFile(FILE* file, Tally& tally)
     return !source.failed;
 }
 
-// Large arrays are filled once, front to back. On Linux, where each first touch of a 4 KiB
-// page of fresh memory traps into the kernel, asking for 2 MiB pages saves most of those
-// traps; elsewhere, and where the kernel declines, nothing changes.
-template <typename T> T* AllocateLarge(uint32_t count)
-{
-    T* array = AllocateArrayOf<T>(count);
-#ifdef __linux__
-    const uintptr_t page = 4096, huge = uintptr_t(2) << 20;
-    size_t bytes = size_t(count) * sizeof(T);
-    if (array && bytes >= 2 * huge)
-    {
-        uintptr_t start = (uintptr_t(array) + page - 1) & ~(page - 1);
-        uintptr_t end = (uintptr_t(array) + bytes) & ~(page - 1);
-        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-    }
-#endif
-    return array;
-}
-
 // Allocates a name table's entries with their names; null when the heap refuses.
 Group* MakeEntries(const NameTable& table)
 {
@@ -249,22 +227,22 @@ bool SizeArrays(Mesh* mesh, const Tally& tally)
     {
         mesh->facetCount = uint32_t(tally.faces);
         mesh->flags |= MESH_HAS_FACETS;
-        if (!(mesh->facets = AllocateLarge<Facet>(mesh->facetCount)))
+        if (!(mesh->facets = AllocateLargeArrayOf<Facet>(mesh->facetCount)))
             return false;
     }
     if (tally.uvs > 0)
     {
         mesh->uvCount = uint32_t(tally.uvs);
         mesh->flags |= MESH_HAS_UVS;
-        if (!(mesh->uCoords = AllocateLarge<float>(mesh->uvCount)) ||
-            !(mesh->vCoords = AllocateLarge<float>(mesh->uvCount)))
+        if (!(mesh->uCoords = AllocateLargeArrayOf<float>(mesh->uvCount)) ||
+            !(mesh->vCoords = AllocateLargeArrayOf<float>(mesh->uvCount)))
             return false;
     }
     if (tally.vertices > 0)
     {
         mesh->vertexCount = uint32_t(tally.vertices);
         mesh->flags |= MESH_HAS_VERTICES;
-        if (!(mesh->vertices = AllocateLarge<Vec3>(mesh->vertexCount)))
+        if (!(mesh->vertices = AllocateLargeArrayOf<Vec3>(mesh->vertexCount)))
             return false;
     }
     mesh->flags &= ~uint32_t(MESH_HAS_NORMALS);
@@ -272,7 +250,7 @@ bool SizeArrays(Mesh* mesh, const Tally& tally)
     {
         mesh->normalCount = uint32_t(tally.normals);
         mesh->flags |= MESH_HAS_NORMALS;
-        if (!(mesh->normals = AllocateLarge<Vec3>(mesh->normalCount)))
+        if (!(mesh->normals = AllocateLargeArrayOf<Vec3>(mesh->normalCount)))
             return false;
     }
     mesh->groupCount = groupTable.count;
@@ -477,7 +455,7 @@ bool AllocateFacetLists(Group* table, uint32_t count)
     {
         table[i].facetListFill = 0;
         if (table[i].facetListCount > 0 &&
-            !(table[i].facetList = AllocateLarge<uint32_t>(table[i].facetListCount)))
+            !(table[i].facetList = AllocateLargeArrayOf<uint32_t>(table[i].facetListCount)))
             return false;
     }
     return true;

@@ -7,17 +7,6 @@
 
 #include "mesh/mesh.h"
 
-// Asks for 2 MiB pages for an array of at least 4 MiB that is about to be filled (Linux only).
-void AdviseLargePages(void* memory, size_t bytes);
-// AllocateArrayOf for a large working or result array: the same failures, large pages where
-// the system offers them.
-template <typename T> T* AllocateLargeArrayOf(size_t count)
-{
-    T* array = AllocateArrayOf<T>(count);
-    AdviseLargePages(array, count * sizeof(T));
-    return array;
-}
-
 // ---- Smoothing ------------------------------------------------------------------------------
 
 // Gives every facet a unit face normal and every vertex one smoothed normal (seams within
