@@ -31,13 +31,6 @@ static double FloatFromBits(uint32_t bits)
     return value;
 }
 
-static double DoubleFromBits(uint64_t bits)
-{
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 // Expected strings worked out by hand; these hold on every build.
 TEST(NumberFormat, FixedTable)
 {
@@ -108,6 +101,13 @@ TEST(NumberFormat, LongTable)
 }
 
 #ifndef _WIN32
+static double DoubleFromBits(uint64_t bits)
+{
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 // glibc's printf is the oracle; the Windows C library prints differently, so this runs natively.
 static std::string Printf8(double value)
 {

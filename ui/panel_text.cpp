@@ -80,7 +80,9 @@ void FormatStatisticsLine(const Mesh* mesh, int index, char line[PANEL_LINE_SIZE
     if (index == 0)
     {
         const char* library = mesh && mesh->materialLibrary[0] ? mesh->materialLibrary : "N/A";
-        std::snprintf(line, PANEL_LINE_SIZE, "Material lib: %s", library);
+        // the name is cut to what the line holds after its 14-character label
+        static_assert(PANEL_LINE_SIZE == 14 + 241 + 1, "label, name and terminator fill the line");
+        std::snprintf(line, PANEL_LINE_SIZE, "Material lib: %.241s", library);
     }
     else if (index <= 6)
         std::snprintf(line, PANEL_LINE_SIZE, countFormats[index - 1],
