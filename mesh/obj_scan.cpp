@@ -38,6 +38,9 @@ inline char Lower(char c)
 
 inline const char* SkipSpace(const char* p)
 {
+    // numbers in files mostly stand after one blank (p[1] is in the text, p[0] being no NUL)
+    if (*p == ' ' && (unsigned char)p[1] > ' ')
+        return p + 1;
     while (IsSpace(*p))
         ++p;
     return p;
@@ -137,6 +140,9 @@ const char* MatchInfinity(const char* p)
     bool sign = *p == '-' || *p == '+';
     if (sign && *++p == '\0')
         return nullptr;
+    text.simple = false;
+    if (const char* end = CollectPlainDecimal(p, text)) // starts with a digit or a point
+        return end;
     if (Lower(*p) == 'n')
     {
         if (Lower(p[1]) != 'a' || Lower(p[2]) != 'n')
@@ -149,9 +155,6 @@ const char* MatchInfinity(const char* p)
         text.kind = FLOAT_INFINITY;
         return text.end = MatchInfinity(p);
     }
-    text.simple = false;
-    if (const char* end = CollectPlainDecimal(p, text))
-        return end;
     bool hex = false, gotDigit = false, gotDot = false, gotExponent = false;
     char exponentMark = 'e';
     const char* mark = nullptr;
