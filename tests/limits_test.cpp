@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -108,7 +109,8 @@ protected:
     {
         progressLogEnabled = false;
         input = WriteScratchFile("in.obj", PIPELINE_FILE);
-        std::string output = ScratchPath("out.obj");
+        output = ScratchPath("out.obj");
+        std::string output = this->output;
         steps = {
             {"Compact Normals", [](Mesh* m) { return CompactNormals(m), -1; }},
             {"Quads to Triangles", [](Mesh* m) { return ConvertQuadsToTriangles(m), -1; }},
@@ -122,8 +124,11 @@ protected:
     {
         allocationFailAt = 0;
         progressLogEnabled = true;
+        std::remove(input.c_str());
+        std::remove(output.c_str());
     }
     std::string input;
+    std::string output;
     std::vector<Step> steps;
 };
 
