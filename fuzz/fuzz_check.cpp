@@ -298,38 +298,6 @@ std::string MeshImage(const Mesh* mesh, uint32_t leftOut)
     return image;
 }
 
-template <typename T> T* Duplicate(const T* array, uint32_t count)
-{
-    if (count == 0 || !array)
-        return nullptr;
-    T* copy = AllocateArrayOf<T>(count);
-    FUZZ_CHECK(copy != nullptr, "cannot copy %u elements", count);
-    std::memcpy(copy, array, sizeof(T) * count);
-    return copy;
-}
-
-Group* DuplicateTable(const Group* table, uint32_t count)
-{
-    Group* copy = Duplicate(table, count);
-    for (uint32_t i = 0; i < count; ++i)
-        if (copy[i].facetListCount > 0)
-            copy[i].facetList = Duplicate(table[i].facetList, table[i].facetListCount);
-    return copy;
-}
-
-Mesh* CopyMesh(const Mesh* mesh)
-{
-    Mesh* copy = Duplicate(mesh, 1);
-    copy->facets = Duplicate(mesh->facets, mesh->facetCount);
-    copy->vertices = Duplicate(mesh->vertices, mesh->vertexCount);
-    copy->normals = Duplicate(mesh->normals, mesh->normalCount);
-    copy->uCoords = Duplicate(mesh->uCoords, mesh->uvCount);
-    copy->vCoords = Duplicate(mesh->vCoords, mesh->uvCount);
-    copy->groups = DuplicateTable(mesh->groups, mesh->groupCount);
-    copy->materials = DuplicateTable(mesh->materials, mesh->materialCount);
-    return copy;
-}
-
 void ReaderBounds(const Mesh* mesh, Vec3* low, Vec3* high)
 {
     float lo[3] = {3000.0f, 3000.0f, 3000.0f}, hi[3] = {-3000.0f, -3000.0f, -3000.0f};

@@ -47,7 +47,8 @@ enum : uint32_t
 // "unchanged" checks.
 std::string MeshImage(const Mesh* mesh, uint32_t leftOut = IMAGE_ALL);
 
-// A deep copy of the record, its arrays cut to their counts.
+// A deep copy of the record, its arrays cut to their counts (the tests' own, in
+// tests/mesh_gen.cpp).
 Mesh* CopyMesh(const Mesh* mesh);
 
 // The bounds the reader gives for the stored vertices (a NaN becomes the minimum), and the
