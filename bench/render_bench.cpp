@@ -6,19 +6,26 @@
 #include "cli/cli.h"
 
 #include <cstdio>
+#include <ctime>
 
-static double BestRenderSeconds(const Mesh* mesh, int repetitions, RenderImage* kept)
+// The best wall-clock time of the repetitions; cpuSeconds receives the processor time of that
+// repetition, which other work on a busy machine does not inflate.
+static double BestRenderSeconds(const Mesh* mesh, int repetitions, RenderImage* kept,
+                                double* cpuSeconds)
 {
     double best = 1e30;
     for (int i = 0; i < repetitions; ++i)
     {
         RenderImage image;
         double start = BenchSeconds();
+        std::clock_t cpuStart = std::clock();
         int result =
             RenderMesh(mesh, RENDER_VIEW_ISO, RENDER_DEFAULT_WIDTH, RENDER_DEFAULT_HEIGHT, &image);
         double seconds = BenchSeconds() - start;
+        double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         if (result != RENDER_DONE)
             return -1;
+        *cpuSeconds = seconds < best ? cpu : *cpuSeconds;
         best = seconds < best ? seconds : best;
         FreeRenderImage(kept);
         *kept = image;
@@ -34,7 +41,8 @@ KORVELLA_BENCH(render)
     if (!mesh)
         return;
     RenderImage image = {0, 0, nullptr};
-    double seconds = BestRenderSeconds(mesh, context.quick ? 1 : 3, &image);
+    double cpuSeconds = 0;
+    double seconds = BestRenderSeconds(mesh, context.quick ? 1 : 3, &image, &cpuSeconds);
     FreeMesh(mesh);
     uint8_t* bytes = nullptr;
     size_t size = 0;
@@ -50,5 +58,9 @@ KORVELLA_BENCH(render)
     }
     bool million = info.facetCount >= 1000000;
     ReportFigure(million ? "render_1m_ms" : "render_100k_ms", seconds * 1000, "ms");
+#ifndef _WIN32
+    // clock() is processor time here; on Windows it would be wall time again
+    ReportFigure(million ? "render_1m_cpu_ms" : "render_100k_cpu_ms", cpuSeconds * 1000, "ms");
+#endif
     ReportFigure("render_png_encode_ms", encodeSeconds * 1000, "ms");
 }
