@@ -142,6 +142,8 @@ TEST(Render, PlaneFacingTheLightIsEvenlyLitAndItsBackIsDarker)
     Picture reversed = RenderText(planeReversedText, RENDER_VIEW_FRONT);
     std::vector<std::string> lit = CoveredColours(stored);
     ASSERT_EQ(lit.size(), 1u);
+    for (int c = 0; c < 3; ++c) // the full light of a face turned to the eye
+        EXPECT_GE(uint8_t(lit[0][c]), 0.9 * renderFrontColor[c]) << c;
     // the face normal stands in for missing normals and gives the same light
     EXPECT_EQ(CoveredColours(face), lit);
     std::vector<std::string> back = CoveredColours(reversed);
