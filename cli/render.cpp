@@ -282,8 +282,13 @@ static void ShadePixel(Raster* raster, const Triangle* t, size_t index, const fl
     float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
     if (!(length > 0))
         n[0] = t->faceNormal.x, n[1] = t->faceNormal.y, n[2] = t->faceNormal.z, length = 1;
-    // the side that faces the eye is lit: a back face shows its inside
-    float sign = t->front ? 1 / length : -1 / length;
+    float sign = 1 / length;
+    // a back face is lit on the side turned to the eye, whichever way its normals point, so
+    // that its shape shows in the back colour
+    float towardsEye =
+        n[0] * raster->headlight[0] + n[1] * raster->headlight[1] + n[2] * raster->headlight[2];
+    if (!t->front && towardsEye < 0)
+        sign = -sign;
     float intensity = ShadeIntensity(raster, n[0] * sign, n[1] * sign, n[2] * sign);
     PutPixel(raster, index, t->front ? renderFrontColor : renderBackColor, intensity);
 }

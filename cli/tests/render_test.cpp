@@ -74,6 +74,8 @@ const char cubeText[] =
 const char planeText[] = PLANE_CORNERS "f 1/1 2/1 3/1 4/1\n";
 const char planeNormalsText[] = PLANE_CORNERS "vn 0 0 1\nf 1/1/1 2/1/1 3/1/1 4/1/1\n";
 const char planeReversedText[] = PLANE_CORNERS "f 4/1 3/1 2/1 1/1\n";
+// wound the other way with its normal kept, as --reverse writes it
+const char planeReversedNormalsText[] = PLANE_CORNERS "vn 0 0 1\nf 4/1/1 3/1/1 2/1/1 1/1/1\n";
 
 // The smallest rectangle [x0, x1) x [y0, y1) holding every non-background pixel.
 struct Box
@@ -152,6 +154,7 @@ TEST(Render, PlaneFacingTheLightIsEvenlyLitAndItsBackIsDarker)
     { return int(uint8_t(c[0])) + uint8_t(c[1]) + uint8_t(c[2]); };
     EXPECT_LT(brightness(back[0]) * 10, brightness(lit[0]) * 6);
     EXPECT_GT(uint8_t(back[0][0]), uint8_t(back[0][2])); // reddish, unlike the front
+    EXPECT_EQ(CoveredColours(RenderText(planeReversedNormalsText, RENDER_VIEW_FRONT)), back);
     EXPECT_EQ(CoveredBox(reversed).x1, CoveredBox(stored).x1);
 }
 
