@@ -39,8 +39,16 @@ const char cliHelpText[] =
     "  -h, --help           show this text\n"
     "  --version            show the version\n"
     "\n"
+    "Picture, drawn after the operations:\n"
+    "  --render FILE.png    write a shaded picture of the single input to FILE.png; with\n"
+    "                       --out-dir it names a folder: one <mesh name>.png per input\n"
+    "  --size WxH           picture size, each side 1 to 8192 (default 1024x768)\n"
+    "  --view NAME          iso (default: from front, right and above), front, back, left,\n"
+    "                       right, top or bottom\n"
+    "\n"
     "Exit codes: 0 all inputs done, 2 usage error, 3 an input could not be read,\n"
-    "4 an output could not be written; with several inputs the highest one met.\n";
+    "4 an output or a picture could not be written (also: a mesh without vertices has no\n"
+    "picture); with several inputs the highest one met.\n";
 
 // Export switches that set or clear one bit of the option word.
 struct OptionSwitch
@@ -159,6 +167,7 @@ struct ParseState
     uint32_t setBits;   // bits of the switches, in command-line order: set, then
     uint32_t clearBits; // cleared, each switch overriding earlier ones
     const char* sortText;
+    bool renderSettings; // --size or --view was given
 };
 
 // Records a usage error: format names the cause, with detail (a word of the command line) in
@@ -251,6 +260,32 @@ static bool ParseValueOption(ParseState* state, CliArguments* arguments, const c
     return true;
 }
 
+// --render, --size and --view; false when the argument is none of them.
+static bool ParseRenderOption(ParseState* state, CliArguments* arguments, const char* arg)
+{
+    bool render = std::strcmp(arg, "--render") == 0, size = std::strcmp(arg, "--size") == 0;
+    bool view = std::strcmp(arg, "--view") == 0;
+    if (!render && !size && !view)
+        return false;
+    const char* value = TakeValue(state, arguments);
+    RenderView parsedView;
+    if (!value)
+        return true;
+    if (render && value[0] == '\0')
+        Fail(arguments, "korvella-cli: --render needs a non-empty value%s");
+    else if (render)
+        arguments->renderPath = value;
+    else if (size && !ParseRenderSize(value, &arguments->renderWidth, &arguments->renderHeight))
+        Fail(arguments, "korvella-cli: bad size \"%s\" (WxH, each side from 1 to 8192)", value);
+    else if (view && !ParseRenderView(value, &parsedView))
+        Fail(arguments,
+             "korvella-cli: bad view \"%s\" (iso, front, back, left, right, top or bottom)", value);
+    else if (view)
+        arguments->renderView = parsedView;
+    state->renderSettings |= size || view;
+    return true;
+}
+
 static bool ParseFlagOption(ParseState* state, CliArguments* arguments, const char* arg)
 {
     static const struct
@@ -293,7 +328,8 @@ static void ParseOne(ParseState* state, CliArguments* arguments)
         if (arguments->action != CLI_SHOW_HELP)
             arguments->action = CLI_SHOW_VERSION;
     }
-    else if (!ParseValueOption(state, arguments, arg) && !ParseFlagOption(state, arguments, arg))
+    else if (!ParseValueOption(state, arguments, arg) &&
+             !ParseRenderOption(state, arguments, arg) && !ParseFlagOption(state, arguments, arg))
         Fail(arguments, "korvella-cli: unknown option %s (see --help)", arg);
 }
 
@@ -304,6 +340,15 @@ static uint32_t FinalOptionWord(const ParseState* state)
     if (state->sortText)
         ParseSortOrder(state->sortText, &word);
     return word;
+}
+
+static void CheckRender(const ParseState* state, CliArguments* arguments)
+{
+    if (state->renderSettings && !arguments->renderPath)
+        return Fail(arguments, "korvella-cli: --size and --view need --render%s");
+    if (arguments->renderPath && !arguments->outputDir && arguments->inputCount > 1)
+        Fail(arguments, "korvella-cli: --render FILE takes a single input; with --out-dir it "
+                        "names a folder%s");
 }
 
 static void CheckInputCount(CliArguments* arguments)
@@ -327,12 +372,17 @@ void ParseCliArguments(int argc, const char* const* argv, CliArguments* argument
     arguments->inputs = AllocateArrayOf<const char*>(slots);
     if (!arguments->steps || !arguments->inputs)
         return Fail(arguments, "korvella-cli: out of memory%s");
-    ParseState state = {argc, argv, 1, false, EXPORT_OPTIONS_AT_START, 0, 0, nullptr};
+    arguments->renderWidth = RENDER_DEFAULT_WIDTH;
+    arguments->renderHeight = RENDER_DEFAULT_HEIGHT;
+    arguments->renderView = RENDER_VIEW_ISO;
+    ParseState state = {argc, argv, 1, false, EXPORT_OPTIONS_AT_START, 0, 0, nullptr, false};
     for (; state.index < argc && arguments->action != CLI_USAGE_ERROR; ++state.index)
         ParseOne(&state, arguments);
     arguments->exportOptions = FinalOptionWord(&state);
     if (arguments->action == CLI_RUN)
         CheckInputCount(arguments);
+    if (arguments->action == CLI_RUN)
+        CheckRender(&state, arguments);
 }
 
 void FreeCliArguments(CliArguments* arguments)

@@ -61,6 +61,10 @@ struct CliArguments
     const char* outputDir;  // --out-dir, or null
     bool printStats;
     bool quiet;
+    const char* renderPath; // --render: the picture, or its folder with --out-dir; or null
+    uint32_t renderWidth;   // --size, 1024 x 768 by default
+    uint32_t renderHeight;
+    int renderView;                 // a RenderView, iso by default
     char message[CLI_MESSAGE_SIZE]; // the one-line reason of a usage error
 };
 
@@ -94,6 +98,70 @@ int RunCli(int argc, const char* const* argv, FILE* out, FILE* err);
 
 // Prints the mesh-name line and the thirteen statistics lines of the mesh, one per line.
 void PrintMeshStatistics(const Mesh* mesh, FILE* out);
+
+// ---- Pictures of the mesh (--render) ---------------------------------------------------------
+
+enum RenderView
+{
+    RENDER_VIEW_ISO, // from front, right and above
+    RENDER_VIEW_FRONT,
+    RENDER_VIEW_BACK,
+    RENDER_VIEW_LEFT,
+    RENDER_VIEW_RIGHT,
+    RENDER_VIEW_TOP,
+    RENDER_VIEW_BOTTOM,
+    RENDER_VIEW_COUNT,
+};
+
+enum
+{
+    RENDER_SIZE_MAX = 8192, // largest width and height
+    RENDER_DEFAULT_WIDTH = 1024,
+    RENDER_DEFAULT_HEIGHT = 768,
+};
+
+enum RenderResult
+{
+    RENDER_DONE,
+    RENDER_NO_VERTICES, // nothing to see: no vertex, or none with finite coordinates
+    RENDER_NO_MEMORY,
+};
+
+// An RGB picture, rows from the top, three bytes per pixel; pixels from AllocateArray.
+struct RenderImage
+{
+    uint32_t width;
+    uint32_t height;
+    uint8_t* pixels;
+};
+
+// The colours of the pictures: background, front faces and back faces at full light.
+extern const uint8_t renderBackgroundColor[3];
+extern const uint8_t renderFrontColor[3];
+extern const uint8_t renderBackColor[3];
+
+// Draws the scaled mesh seen from the view, with a perspective camera fitted to its bounds:
+// facets as triangles shaded from their corners' normals (the face normal where a corner has
+// none), back faces in their own darker colour; a mesh without facets as points. width and
+// height lie from 1 to RENDER_SIZE_MAX. Returns a RenderResult; image->pixels is set only
+// on RENDER_DONE and released with FreeRenderImage.
+int RenderMesh(const Mesh* mesh, RenderView view, uint32_t width, uint32_t height,
+               RenderImage* image);
+void FreeRenderImage(RenderImage* image);
+
+// The PNG file of a picture, in a buffer from AllocateArray; false when memory runs out.
+bool EncodePng(const RenderImage* image, uint8_t** bytes, size_t* byteCount);
+// Writes the PNG file; false (and no partial file) when it cannot be written.
+bool WritePngFile(const RenderImage* image, const char* path);
+
+// "WxH" with both sides from 1 to RENDER_SIZE_MAX; "iso", "front", "back", "left", "right",
+// "top" or "bottom". False when malformed.
+bool ParseRenderSize(const char* text, uint32_t* width, uint32_t* height);
+bool ParseRenderView(const char* text, RenderView* view);
+
+// Where the picture of an input goes: --render as given, or FOLDER/<mesh name>.png with
+// --out-dir; an empty path without --render. False when the path would not fit.
+bool MakeRenderPath(const CliArguments* arguments, const char* input, char path[MESH_PATH_SIZE]);
 
 // ---- Terminal progress bar ------------------------------------------------------------------
 

@@ -21,6 +21,32 @@ static bool EndsWithSeparator(const char* path)
     return last == '\\' || last == '/' || (last == ':' && length == 2);
 }
 
+// FOLDER/<mesh name>EXTENSION in path; false when it would not fit.
+static bool MakePathInFolder(const char* folder, const char* input, const char* extension,
+                             char path[MESH_PATH_SIZE])
+{
+    const char separator[2] = {EndsWithSeparator(folder) ? '\0' : folderSeparator, '\0'};
+    int length = std::snprintf(path, MESH_PATH_SIZE, "%s%s%s%s", folder, separator,
+                               MeshNameFromPath(input), extension);
+    if (length >= 0 && length < MESH_PATH_SIZE)
+        return true;
+    path[0] = '\0';
+    return false;
+}
+
+bool MakeRenderPath(const CliArguments* arguments, const char* input, char path[MESH_PATH_SIZE])
+{
+    path[0] = '\0';
+    if (!arguments->renderPath)
+        return true;
+    if (arguments->outputDir)
+        return MakePathInFolder(arguments->renderPath, input, ".png", path);
+    if (std::strlen(arguments->renderPath) >= MESH_PATH_SIZE)
+        return false;
+    std::strcpy(path, arguments->renderPath);
+    return true;
+}
+
 bool MakeOutputPath(const CliArguments* arguments, const char* input, char path[MESH_PATH_SIZE])
 {
     path[0] = '\0';
@@ -34,16 +60,7 @@ bool MakeOutputPath(const CliArguments* arguments, const char* input, char path[
     }
     if (!arguments->outputDir)
         return true;
-    const char* dir = arguments->outputDir;
-    const char separator[2] = {EndsWithSeparator(dir) ? '\0' : folderSeparator, '\0'};
-    int length =
-        std::snprintf(path, MESH_PATH_SIZE, "%s%s%s.obj", dir, separator, MeshNameFromPath(input));
-    if (length < 0 || length >= MESH_PATH_SIZE)
-    {
-        path[0] = '\0';
-        return false;
-    }
-    return true;
+    return MakePathInFolder(arguments->outputDir, input, ".obj", path);
 }
 
 void PrintMeshStatistics(const Mesh* mesh, FILE* out)
@@ -83,6 +100,32 @@ static bool ApplyStep(Mesh* mesh, const CliStep* step)
         return true;
     }
     return true;
+}
+
+// The picture of the mesh after the operations, when --render asks for one.
+static int RenderInput(const CliArguments* arguments, const Mesh* mesh, const char* input,
+                       FILE* err)
+{
+    char path[MESH_PATH_SIZE];
+    if (!MakeRenderPath(arguments, input, path))
+    {
+        std::fprintf(err, "korvella-cli: cannot write the picture of %s: path too long\n", input);
+        return CLI_EXIT_WRITE;
+    }
+    if (!path[0])
+        return CLI_EXIT_DONE;
+    RenderImage image;
+    int rendered = RenderMesh(mesh, RenderView(arguments->renderView), arguments->renderWidth,
+                              arguments->renderHeight, &image);
+    if (rendered == RENDER_NO_VERTICES)
+        std::fprintf(err, "korvella-cli: no picture of %s: the mesh has no vertices\n", input);
+    else if (rendered == RENDER_NO_MEMORY)
+        std::fprintf(err, "korvella-cli: no picture of %s: out of memory\n", input);
+    bool written = rendered == RENDER_DONE && WritePngFile(&image, path);
+    if (rendered == RENDER_DONE && !written)
+        std::fprintf(err, "korvella-cli: cannot write %s\n", path);
+    FreeRenderImage(&image);
+    return written ? CLI_EXIT_DONE : CLI_EXIT_WRITE;
 }
 
 static const char* const stepNames[] = {"--smooth", "--compact", "--triangulate", "--scale"};
@@ -126,6 +169,8 @@ int ProcessInput(const CliArguments* arguments, const char* input, FILE* out, FI
         std::fprintf(err, "korvella-cli: cannot write %s\n", outputPath);
         result = CLI_EXIT_WRITE;
     }
+    int rendered = RenderInput(arguments, mesh, input, err);
+    result = rendered > result ? rendered : result;
     FreeMesh(mesh);
     return result;
 }
