@@ -273,7 +273,7 @@ static bool ParseFlagOption(ParseState* state, CliArguments* arguments, const ch
     else if (std::strcmp(arg, "--stats") == 0 || std::strcmp(arg, "--stats=json") == 0)
     {
         arguments->printStats = true;
-        arguments->statsAsJson = arg[7] == '=';
+        arguments->statsAsJson = std::strcmp(arg, "--stats=json") == 0;
     }
     else if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0)
         arguments->quiet = true;
