@@ -89,6 +89,14 @@ def permission_cases(scratch, source, reference):
         os.chown(target, 0, 0)
         code, _, _ = run(["-o", target, source], unprivileged=True)
         check(code == 4 and read(target) == OLD, "another user's file refused")
+    shut = folder(work, "read_only_folder")  # the file may be written, the folder may not
+    target = os.path.join(shut, "model.obj")
+    write(target, OLD)
+    os.chmod(shut, 0o555)
+    code, _, _ = run(["-o", target, source], unprivileged=True)
+    check(code == 4 and read(target) == OLD and os.listdir(shut) == ["model.obj"],
+          f"read-only folder: exit {code}")
+    os.chmod(shut, 0o755)
     fresh = os.path.join(work, "fresh.obj")
     run(["-o", fresh, source], unprivileged=True)
     check(stat.S_IMODE(os.stat(fresh).st_mode) == 0o644, "a new file gets the umask's mode")
