@@ -98,8 +98,7 @@ void PrintMeshStatistics(const Mesh* mesh, FILE* out);
 
 // ---- Standard streams and JSON statistics ---------------------------------------------------
 
-// "-": as an input, standard input; as -o, standard output.
-extern const char standardStreamName[];
+// True for "-": as an input, standard input; as -o, standard output.
 bool IsStandardStream(const char* path);
 
 // The mesh name of an input: "stdin" for "-", else MeshNameFromPath's (a process-wide buffer,
@@ -119,7 +118,7 @@ void UseBinaryMode(FILE* stream);
 void PrintStatisticsJson(const char* input, const Mesh* mesh, const char* error, FILE* out);
 
 // Writes text as a JSON string: quotes, backslashes and control characters escaped, UTF-8
-// passed through, any other byte read as Latin-1 (\u00XX).
+// passed through, any other byte read as Latin-1 and escaped.
 void PrintJsonString(const char* text, FILE* out);
 // Writes value as the shortest JSON number that reads back as the same double; an infinity or
 // a NaN as the string the panel shows ("inf", "-inf", "nan", "-nan").

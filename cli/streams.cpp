@@ -23,11 +23,9 @@ enum
     SPOOL_NAME_TRIES = 100,
 };
 
-const char standardStreamName[] = "-";
-
 bool IsStandardStream(const char* path)
 {
-    return std::strcmp(path, standardStreamName) == 0;
+    return std::strcmp(path, "-") == 0;
 }
 
 const char* InputMeshName(const char* input)
