@@ -14,7 +14,8 @@ const char cliVersionText[] = "Korvella v1.0\n";
 
 const char cliHelpText[] =
     "Usage: korvella-cli [options] INPUT.obj...\n"
-    "Reads each OBJ file, applies the operations in the order given, and writes it again.\n"
+    "Reads each OBJ file (- reads stdin), applies the operations in the order given, and\n"
+    "writes it again.\n"
     "\n"
     "Operations, applied to each mesh in command-line order, any number of times:\n"
     "  --smooth             Smooth Seams: face normals and smoothed vertex normals\n"
@@ -32,9 +33,11 @@ const char cliHelpText[] =
     "  --sort loaded|material|group   facet order\n"
     "\n"
     "Output:\n"
-    "  -o PATH              write the single input to PATH (\".obj\" added without extension)\n"
+    "  -o PATH              write the single input to PATH (\".obj\" added without extension);\n"
+    "                       -o - writes it to stdout\n"
     "  --out-dir DIR        write each input to DIR/<mesh name>.obj\n"
     "  --stats              print the mesh name and the statistics lines to stdout\n"
+    "  --stats=json         print them as one JSON array, an object per input\n"
     "  -q, --quiet          no progress bar on the terminal\n"
     "  -h, --help           show this text\n"
     "  --version            show the version\n"
@@ -302,8 +305,11 @@ static bool ParseFlagOption(ParseState* state, CliArguments* arguments, const ch
         }
     if (const OptionSwitch* entry = FindOptionSwitch(arg))
         ApplySwitch(state, entry);
-    else if (std::strcmp(arg, "--stats") == 0)
+    else if (std::strcmp(arg, "--stats") == 0 || std::strcmp(arg, "--stats=json") == 0)
+    {
         arguments->printStats = true;
+        arguments->statsAsJson = std::strcmp(arg, "--stats=json") == 0;
+    }
     else if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0)
         arguments->quiet = true;
     else
@@ -351,6 +357,18 @@ static void CheckRender(const ParseState* state, CliArguments* arguments)
                         "names a folder%s");
 }
 
+// Standard input can be read once, and standard output carries either the OBJ or statistics.
+static void CheckStandardStreams(CliArguments* arguments)
+{
+    uint32_t stdinInputs = 0;
+    for (uint32_t i = 0; i < arguments->inputCount; ++i)
+        stdinInputs += IsStandardStream(arguments->inputs[i]);
+    if (stdinInputs > 1)
+        return Fail(arguments, "korvella-cli: - (standard input) given more than once%s");
+    if (arguments->printStats && arguments->outputPath && IsStandardStream(arguments->outputPath))
+        Fail(arguments, "korvella-cli: --stats and -o - would both write to standard output%s");
+}
+
 static void CheckInputCount(CliArguments* arguments)
 {
     if (arguments->inputCount == 0)
@@ -361,6 +379,8 @@ static void CheckInputCount(CliArguments* arguments)
         std::snprintf(count, sizeof count, "%u", arguments->inputCount);
         Fail(arguments, "korvella-cli: -o takes a single input, %s given; use --out-dir", count);
     }
+    else
+        CheckStandardStreams(arguments);
 }
 
 void ParseCliArguments(int argc, const char* const* argv, CliArguments* arguments)

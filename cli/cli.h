@@ -60,6 +60,7 @@ struct CliArguments
     const char* outputPath; // -o, or null
     const char* outputDir;  // --out-dir, or null
     bool printStats;
+    bool statsAsJson; // --stats=json: one JSON array instead of the panel's lines
     bool quiet;
     const char* renderPath; // --render: the picture, or its folder with --out-dir; or null
     uint32_t renderWidth;   // --size, 1024 x 768 by default
@@ -162,6 +163,34 @@ bool ParseRenderView(const char* text, RenderView* view);
 // Where the picture of an input goes: --render as given, or FOLDER/<mesh name>.png with
 // --out-dir; an empty path without --render. False when the path would not fit.
 bool MakeRenderPath(const CliArguments* arguments, const char* input, char path[MESH_PATH_SIZE]);
+
+// ---- Standard streams and JSON statistics ---------------------------------------------------
+
+// True for "-": as an input, standard input; as -o, standard output.
+bool IsStandardStream(const char* path);
+
+// The mesh name of an input: "stdin" for "-", else MeshNameFromPath's (a process-wide buffer,
+// valid until the next call of either).
+const char* InputMeshName(const char* input);
+
+// Copies standard input (in binary mode) into a new temporary file and stores its name in
+// path. False, with no file left, when it could not be made or copied. The caller removes it.
+bool SpoolStandardInput(char path[MESH_PATH_SIZE]);
+
+// Puts a standard stream in binary mode on Windows, so that its bytes are a file's bytes.
+void UseBinaryMode(FILE* stream);
+
+// Prints one input's object of the JSON statistics, without a line end: path, name, ok, and
+// with a mesh the material library (null without one), the six counts and the bounds as the
+// panel scales them (numbers that read back as the same doubles); without a mesh, error.
+void PrintStatisticsJson(const char* input, const Mesh* mesh, const char* error, FILE* out);
+
+// Writes text as a JSON string: quotes, backslashes and control characters escaped, UTF-8
+// passed through, any other byte read as Latin-1 and escaped.
+void PrintJsonString(const char* text, FILE* out);
+// Writes value as the shortest JSON number that reads back as the same double; an infinity or
+// a NaN as the string the panel shows ("inf", "-inf", "nan", "-nan").
+void PrintJsonNumber(double value, FILE* out);
 
 // ---- Terminal progress bar ------------------------------------------------------------------
 

@@ -27,7 +27,7 @@ static bool MakePathInFolder(const char* folder, const char* input, const char* 
 {
     const char separator[2] = {EndsWithSeparator(folder) ? '\0' : folderSeparator, '\0'};
     int length = std::snprintf(path, MESH_PATH_SIZE, "%s%s%s%s", folder, separator,
-                               MeshNameFromPath(input), extension);
+                               InputMeshName(input), extension);
     if (length >= 0 && length < MESH_PATH_SIZE)
         return true;
     path[0] = '\0';
@@ -130,47 +130,102 @@ static int RenderInput(const CliArguments* arguments, const Mesh* mesh, const ch
 
 static const char* const stepNames[] = {"--smooth", "--compact", "--triangulate", "--scale"};
 
-int ProcessInput(const CliArguments* arguments, const char* input, FILE* out, FILE* err)
+// Records why an input failed (format takes up to two words) and returns its exit code.
+static int Failure(char failure[CLI_MESSAGE_SIZE], int code, const char* format, const char* first,
+                   const char* second = "")
 {
-    char outputPath[MESH_PATH_SIZE];
-    if (!MakeOutputPath(arguments, input, outputPath))
-    {
-        std::fprintf(err, "korvella-cli: cannot write output of %s: path too long\n", input);
-        return CLI_EXIT_WRITE;
-    }
+    std::snprintf(failure, CLI_MESSAGE_SIZE, format, first, second);
+    return code;
+}
+
+// Reads one input; "-" is standard input, kept in a temporary file while the reader reads it
+// and named "stdin".
+static Mesh* ReadInput(const char* input)
+{
+    if (!IsStandardStream(input))
+        return ReadObjMesh(input);
+    char spool[MESH_PATH_SIZE];
+    if (!SpoolStandardInput(spool))
+        return nullptr;
+    Mesh* mesh = ReadObjMesh(spool);
+    std::remove(spool);
+    if (mesh)
+        std::snprintf(mesh->filePath, sizeof mesh->filePath, "%s", "stdin");
+    return mesh;
+}
+
+// Reads the input and applies the steps. On failure *result is null, failure names the cause,
+// and the exit code is returned.
+static int PrepareMesh(const CliArguments* arguments, const char* input, Mesh** result,
+                       char failure[CLI_MESSAGE_SIZE])
+{
+    *result = nullptr;
     if (std::strlen(input) >= MESH_PATH_SIZE)
-    {
-        std::fprintf(err, "korvella-cli: cannot read %s: path too long\n", input);
-        return CLI_EXIT_READ;
-    }
-    Mesh* mesh = ReadObjMesh(input);
+        return Failure(failure, CLI_EXIT_READ, "cannot read %s: path too long", input);
+    Mesh* mesh = ReadInput(input);
     if (!mesh)
-    {
-        std::fprintf(err, "korvella-cli: cannot read %s\n", input);
-        return CLI_EXIT_READ;
-    }
+        return Failure(failure, CLI_EXIT_READ, "cannot read %s", input);
     for (uint32_t i = 0; i < arguments->stepCount; ++i)
         if (!ApplyStep(mesh, &arguments->steps[i]))
         {
             // writing the mesh without the operation would pass a wrong result off as done
-            std::fprintf(err, "korvella-cli: %s could not run on %s; not written\n",
-                         stepNames[arguments->steps[i].operation], input);
             FreeMesh(mesh);
-            return CLI_EXIT_WRITE;
+            return Failure(failure, CLI_EXIT_WRITE, "%s could not run on %s; not written",
+                           stepNames[arguments->steps[i].operation], input);
         }
-    if (arguments->printStats)
-    {
+    *result = mesh;
+    return CLI_EXIT_DONE;
+}
+
+// The panel's lines of a mesh, or one JSON object for every input, read or not.
+static void PrintStatistics(const CliArguments* arguments, const char* input, const Mesh* mesh,
+                            const char* failure, FILE* out)
+{
+    if (!arguments->printStats)
+        return;
+    if (arguments->statsAsJson)
+        PrintStatisticsJson(input, mesh, failure, out);
+    else if (mesh)
         PrintMeshStatistics(mesh, out);
-        std::fflush(out);
-    }
+    std::fflush(out);
+}
+
+// Writes the mesh to its output file, or with "-o -" to out (no temporary file then).
+static int WriteOutput(const CliArguments* arguments, Mesh* mesh, const char* outputPath, FILE* out,
+                       FILE* err)
+{
+    bool toStream = IsStandardStream(outputPath);
+    if (toStream)
+        UseBinaryMode(out);
+    bool written = toStream ? WriteObjMeshStream(mesh, out, arguments->exportOptions)
+                            : WriteObjMeshFile(mesh, outputPath, arguments->exportOptions);
+    if (written)
+        return CLI_EXIT_DONE;
+    std::fprintf(err, "korvella-cli: cannot write %s\n", toStream ? "standard output" : outputPath);
+    return CLI_EXIT_WRITE;
+}
+
+int ProcessInput(const CliArguments* arguments, const char* input, FILE* out, FILE* err)
+{
+    char outputPath[MESH_PATH_SIZE];
+    char failure[CLI_MESSAGE_SIZE] = "";
+    Mesh* mesh = nullptr;
     int result = CLI_EXIT_DONE;
-    if (outputPath[0] && !WriteObjMeshFile(mesh, outputPath, arguments->exportOptions))
+    if (!MakeOutputPath(arguments, input, outputPath))
+        result =
+            Failure(failure, CLI_EXIT_WRITE, "cannot write output of %s: path too long", input);
+    else
+        result = PrepareMesh(arguments, input, &mesh, failure);
+    if (result != CLI_EXIT_DONE)
+        std::fprintf(err, "korvella-cli: %s\n", failure);
+    PrintStatistics(arguments, input, mesh, failure, out);
+    if (mesh && outputPath[0])
+        result = WriteOutput(arguments, mesh, outputPath, out, err);
+    if (mesh)
     {
-        std::fprintf(err, "korvella-cli: cannot write %s\n", outputPath);
-        result = CLI_EXIT_WRITE;
+        int rendered = RenderInput(arguments, mesh, input, err);
+        result = rendered > result ? rendered : result;
     }
-    int rendered = RenderInput(arguments, mesh, input, err);
-    result = rendered > result ? rendered : result;
     FreeMesh(mesh);
     return result;
 }
@@ -217,6 +272,25 @@ static bool FindSharedOutput(const CliArguments* arguments, FILE* err)
     return shared;
 }
 
+// Every input in turn; the JSON statistics wrap their objects in one array, one per line.
+static int ProcessAllInputs(const CliArguments* arguments, FILE* out, FILE* err)
+{
+    bool json = arguments->printStats && arguments->statsAsJson;
+    int result = CLI_EXIT_DONE;
+    if (json)
+        std::fputs("[\n", out);
+    for (uint32_t i = 0; i < arguments->inputCount; ++i)
+    {
+        if (json && i > 0)
+            std::fputs(",\n", out);
+        int code = ProcessInput(arguments, arguments->inputs[i], out, err);
+        result = code > result ? code : result;
+    }
+    if (json)
+        std::fputs("\n]\n", out);
+    return result;
+}
+
 int RunCli(int argc, const char* const* argv, FILE* out, FILE* err)
 {
     CliArguments arguments;
@@ -236,11 +310,7 @@ int RunCli(int argc, const char* const* argv, FILE* out, FILE* err)
     else if (FindSharedOutput(&arguments, err))
         result = CLI_EXIT_USAGE;
     else
-        for (uint32_t i = 0; i < arguments.inputCount; ++i)
-        {
-            int code = ProcessInput(&arguments, arguments.inputs[i], out, err);
-            result = code > result ? code : result;
-        }
+        result = ProcessAllInputs(&arguments, out, err);
     FreeCliArguments(&arguments);
     return result;
 }

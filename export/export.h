@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 struct Mesh;
 struct Facet;
@@ -36,11 +37,25 @@ extern uint32_t exportOptions;
 // ---- Writer -------------------------------------------------------------------------------
 
 // Writes the mesh as an OBJ file with the given options. Appends ".obj" by the rule of
-// AppendDefaultExtension, writes through a temporary file in the target's folder and renames it
-// over the target only after everything was written and closed. Returns true when the file was
-// written; only then clears MESH_SMOOTHED. On failure an existing target is left as it was and
-// the temporary file is removed. A null mesh or null path returns false.
+// AppendDefaultExtension, then writes as a plain open for writing would allow, without ever
+// leaving a file half-written:
+// - an existing target the user could not open for writing (no write permission; on Windows
+//   the read-only attribute) is refused and left untouched;
+// - a symbolic link is followed to the file it ends at (which need not exist yet); the link
+//   stays a link;
+// - a file is written through a temporary file in its folder, renamed over it only after
+//   everything was written and closed; the replacement keeps the old file's permission bits,
+//   and its owner and group where the user may set them; a new file gets the umask's mode;
+// - a device or pipe (no file of its own) is written in place.
+// Returns true when the file was written; only then clears MESH_SMOOTHED. On failure (refused,
+// cut short by a full disk, a file-size limit or an I/O error) an existing target is left as
+// it was and the temporary file is removed. A null mesh or null path returns false.
 bool WriteObjMeshFile(Mesh* mesh, const char* path, uint32_t options);
+
+// Writes the mesh to an open stream (standard output, say), in the same bytes as a file, and
+// flushes it. The stream should be in binary mode. True when every write and the flush
+// succeeded; only then clears MESH_SMOOTHED.
+bool WriteObjMeshStream(Mesh* mesh, FILE* stream, uint32_t options);
 
 // Test hook: when > 0, the writer's file write with this 1-based number (counted over all
 // exports since it was set) fails as on a full disk, and the hook is cleared.

@@ -1,5 +1,5 @@
 // The OBJ writer: formats the mesh into a large buffer and writes it through a temporary file
-// that replaces the target only once everything was written.
+// that replaces the target only once everything was written, or straight to a stream.
 #include "export/export.h"
 
 #include "mesh/mesh.h"
@@ -21,6 +21,8 @@ extern "C" __declspec(dllimport) int __stdcall MoveFileExA(const char* from, con
                                                            unsigned long flags);
 static const char lineEnd[] = "\r\n";
 #else
+#include <sys/stat.h>
+#include <unistd.h>
 static const char lineEnd[] = "\n";
 #endif
 static const size_t lineEndLength = sizeof(lineEnd) - 1;
@@ -488,8 +490,79 @@ bool AppendDefaultExtension(char* path, size_t pathSize, const char* extension)
 enum
 {
     TEMP_NAME_TRIES = 100,
-    TEMP_PATH_SIZE = MESH_PATH_SIZE + 16,
+    // The file a link points to may lie anywhere, so its path is not bound to MESH_PATH_SIZE.
+    TARGET_PATH_SIZE = 4096,
+    TEMP_PATH_SIZE = TARGET_PATH_SIZE + 16,
+    LINK_HOPS_MAX = 40,
 };
+
+// The file a write replaces and what the replacement keeps of it.
+struct WriteTarget
+{
+    char path[TARGET_PATH_SIZE]; // the path given, or the file its links end at
+    bool exists;
+    bool regular; // false for a device, a pipe or a folder: written in place, as opened
+#ifndef _WIN32
+    struct stat info;
+#endif
+};
+
+#ifndef _WIN32
+// Replaces path (a symbolic link) by what it points to; a relative link counts from the link's
+// folder. False when the link cannot be read or the result does not fit.
+static bool FollowOneLink(char* path)
+{
+    char link[TARGET_PATH_SIZE];
+    ssize_t length = readlink(path, link, sizeof link - 1);
+    if (length < 0)
+        return false;
+    link[length] = '\0';
+    size_t folderLength = std::strlen(path);
+    while (folderLength > 0 && path[folderLength - 1] != '/')
+        folderLength--;
+    if (link[0] == '/')
+        folderLength = 0;
+    if (folderLength + static_cast<size_t>(length) + 1 > TARGET_PATH_SIZE)
+        return false;
+    std::memcpy(path + folderLength, link, static_cast<size_t>(length) + 1);
+    return true;
+}
+
+// Follows symbolic links from the path given to the file they end at, which need not exist
+// yet (a plain open creates it). False on a loop or an unreadable link.
+static bool ResolveLinks(WriteTarget* target)
+{
+    for (int hop = 0; hop < LINK_HOPS_MAX; hop++)
+    {
+        struct stat info;
+        if (lstat(target->path, &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;
+        if (!FollowOneLink(target->path))
+            return false;
+    }
+    return false;
+}
+#endif
+
+// Finds the file to replace and refuses one the user could not open for writing, as a plain
+// open would: a read-only file (on Windows the read-only attribute), no permission.
+static bool PrepareTarget(const char* path, WriteTarget* target)
+{
+    std::snprintf(target->path, sizeof target->path, "%s", path);
+#ifdef _WIN32
+    struct _stat info;
+    target->exists = _stat(path, &info) == 0;
+    target->regular = !target->exists || (info.st_mode & _S_IFREG);
+    return !target->exists || _access(path, 2) == 0;
+#else
+    // a device, a pipe or another non-file is written in place through the name given
+    target->exists = stat(path, &target->info) == 0;
+    target->regular = !target->exists || S_ISREG(target->info.st_mode);
+    if (target->regular && !ResolveLinks(target))
+        return false;
+    return !target->exists || access(target->path, W_OK) == 0;
+#endif
+}
 
 // Opens a new file for writing; fails when a file of that name exists.
 static FILE* CreateNewFile(const char* path)
@@ -533,6 +606,29 @@ static FILE* CreateTempBeside(const char* target, char* tempPath)
     return nullptr;
 }
 
+#ifndef _WIN32
+static bool SetOwner(int descriptor, uid_t owner, gid_t group)
+{
+    return fchown(descriptor, owner, group) == 0;
+}
+#endif
+
+// Gives the replacement the target's permission bits, its owner where the user may (the
+// superuser) and its group where the user may (a group the user belongs to). A new file keeps
+// the mode the umask gave it.
+static void KeepTargetAttributes(FILE* file, const WriteTarget* target)
+{
+#ifndef _WIN32
+    if (!target->exists)
+        return;
+    int descriptor = fileno(file);
+    // ownership first: changing it may clear the set-id bits that the mode then restores
+    if (!SetOwner(descriptor, target->info.st_uid, target->info.st_gid))
+        SetOwner(descriptor, static_cast<uid_t>(-1), target->info.st_gid);
+    fchmod(descriptor, target->info.st_mode & 07777);
+#endif
+}
+
 static bool ReplaceFile(const char* from, const char* to)
 {
 #ifdef _WIN32
@@ -543,29 +639,45 @@ static bool ReplaceFile(const char* from, const char* to)
 #endif
 }
 
-// Writes the mesh to a temporary file and renames it over target; false leaves target as it
-// was and no temporary file behind.
-static bool WriteThroughTempFile(const Mesh* mesh, const char* target, uint32_t options)
+// Writes the whole mesh to an open stream through the output buffer; false when any write,
+// or the final flush, failed (a full disk, a file-size limit, an I/O error, a closed pipe).
+static bool WriteMeshToStream(const Mesh* mesh, FILE* file, uint32_t options)
 {
     char* buffer = AllocateArrayOf<char>(OUTPUT_BUFFER_SIZE);
     if (!buffer)
         return false;
-    char tempPath[TEMP_PATH_SIZE];
-    FILE* file = CreateTempBeside(target, tempPath);
-    if (!file)
-    {
-        ReleaseArray(buffer);
-        return false;
-    }
     ObjOutput out = {buffer, 0, file, false};
     WriteWholeMesh(&out, mesh, options);
     ReleaseArray(buffer);
-    bool written = std::fclose(file) == 0 && !out.failed;
+    return !out.failed && std::fflush(file) == 0 && !std::ferror(file);
+}
+
+// Writes the mesh to a temporary file and renames it over target; false leaves target as it
+// was and no temporary file behind.
+static bool WriteThroughTempFile(const Mesh* mesh, const WriteTarget* target, uint32_t options)
+{
+    char tempPath[TEMP_PATH_SIZE];
+    FILE* file = CreateTempBeside(target->path, tempPath);
+    if (!file)
+        return false;
+    KeepTargetAttributes(file, target);
+    bool written = WriteMeshToStream(mesh, file, options);
+    written = std::fclose(file) == 0 && written;
     if (written)
-        written = ReplaceFile(tempPath, target);
+        written = ReplaceFile(tempPath, target->path);
     if (!written)
         std::remove(tempPath);
     return written;
+}
+
+// A target that is no file of its own (a device, a pipe) takes the bytes as they come.
+static bool WriteInPlace(const Mesh* mesh, const WriteTarget* target, uint32_t options)
+{
+    FILE* file = std::fopen(target->path, "wb");
+    if (!file)
+        return false;
+    bool written = WriteMeshToStream(mesh, file, options);
+    return std::fclose(file) == 0 && written;
 }
 
 bool WriteObjMeshFile(Mesh* mesh, const char* path, uint32_t options)
@@ -575,11 +687,24 @@ bool WriteObjMeshFile(Mesh* mesh, const char* path, uint32_t options)
     size_t length = std::strlen(path);
     if (length >= MESH_PATH_SIZE)
         return false;
-    char target[MESH_PATH_SIZE];
-    std::memcpy(target, path, length + 1);
-    if (!AppendDefaultExtension(target, sizeof target, ".obj"))
+    char named[MESH_PATH_SIZE];
+    std::memcpy(named, path, length + 1);
+    if (!AppendDefaultExtension(named, sizeof named, ".obj"))
         return false;
-    if (!WriteThroughTempFile(mesh, target, options))
+    WriteTarget target;
+    if (!PrepareTarget(named, &target))
+        return false;
+    bool written = target.regular ? WriteThroughTempFile(mesh, &target, options)
+                                  : WriteInPlace(mesh, &target, options);
+    if (!written)
+        return false;
+    mesh->flags &= ~static_cast<uint32_t>(MESH_SMOOTHED);
+    return true;
+}
+
+bool WriteObjMeshStream(Mesh* mesh, FILE* stream, uint32_t options)
+{
+    if (!mesh || !stream || !WriteMeshToStream(mesh, stream, options))
         return false;
     mesh->flags &= ~static_cast<uint32_t>(MESH_SMOOTHED);
     return true;

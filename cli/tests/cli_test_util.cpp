@@ -146,10 +146,21 @@ static int SpawnProgram(const std::string& program, const std::vector<std::strin
 
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& tag)
 {
+    return RunCommand(HostPath(KORVELLA_CLI_PROGRAM), arguments, tag);
+}
+
+std::string CliProgramPath()
+{
+    return HostPath(KORVELLA_CLI_PROGRAM);
+}
+
+ProgramRun RunCommand(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& tag)
+{
     std::string outPath = ScratchPath(tag + "_stdout");
     std::string errPath = ScratchPath(tag + "_stderr");
     ProgramRun run;
-    run.exitCode = SpawnProgram(HostPath(KORVELLA_CLI_PROGRAM), arguments, outPath, errPath);
+    run.exitCode = SpawnProgram(program, arguments, outPath, errPath);
     run.out = ReadWholeFile(outPath);
     run.err = ReadWholeFile(errPath);
     std::remove(outPath.c_str());

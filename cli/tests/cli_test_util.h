@@ -31,6 +31,11 @@ struct ProgramRun
 // Runs korvella-cli with the arguments (no shell involved), stdin empty, stdout and stderr
 // captured in scratch files named after tag.
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& tag);
+// The same for another program, given by its full path.
+ProgramRun RunCommand(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& tag);
+// The built korvella-cli, as this platform's file functions take it.
+std::string CliProgramPath();
 
 // The folder of the golden files, usable by fopen on this platform.
 std::string GoldenPath(const std::string& name);

@@ -88,6 +88,9 @@ TEST(CliProgram, UsageErrorsExitWithTwoAndOneLine)
          {"--sort", "size", box}},
         {"korvella-cli: -o takes a single input, 2 given; use --out-dir\n",
          {"-o", "x.obj", box, box}},
+        {"korvella-cli: - (standard input) given more than once\n", {"--stats", "-", box, "-"}},
+        {"korvella-cli: --stats and -o - would both write to standard output\n",
+         {"--stats=json", "-o", "-", box}},
     };
     for (const Row& row : rows)
     {
