@@ -7,10 +7,10 @@
 // Vertices that cannot change a sum are left out of the search: a vertex no facet uses offers
 // nothing, and one whose face normals are all zero or NaN ("mute") is accepted only as the
 // first normal of an empty sum. A sum that is zero or NaN after its first normal accepts
-// nothing more, so its group stops looking. What stays quadratic: K vertices piled on one
-// point that offer non-zero normals cost about K*K/60 candidate checks when they accept each
-// other (groups take 30 partners at a time) and about K*K/4 when half of them face the other
-// way; likewise a cluster of many vertices inside one cell of 1/512 that are not partners.
+// nothing more, so its group stops looking. What stays quadratic: K vertices within 0.0005 of
+// each other that offer non-zero normals. A group records at most 30 partners, so such a pile
+// forms about K/31 groups, each of which looks at every later unmarked vertex of the pile
+// (those facing another way included): about K*K/60 candidate checks.
 #include "ops/ops.h"
 
 #include "ui/ui.h"
@@ -31,13 +31,15 @@ const int64_t exactCells = INT64_C(1) << 32; // cell numbers of exact values sta
 const uint32_t maxPartners = 30;
 const uint32_t lookAhead = 8; // vertices ahead whose cells are fetched early
 
-// What a vertex can add to a group.
+// What a vertex can add to a group as a candidate, and so where the grid keeps it.
 enum VertexKind
 {
-    KIND_UNUSED,  // no facet uses it: never offers a normal
+    KIND_NONE,    // no facet uses it, or a coordinate is infinite or NaN: outside the grid
     KIND_MUTE,    // every face normal zero or NaN: accepted only by an empty sum
     KIND_OFFERING // has a face normal a non-empty sum may accept
 };
+
+const uint8_t markedBit = 1; // in the mark array; the vertex's kind is kept above it
 
 // One grid cell in the open-addressed cell table: its key (0 when the slot is empty) and its
 // run of vertices, cellVertex[head..end), ascending. head moves past entries that can no
@@ -52,7 +54,7 @@ struct CellSlot
 struct SmoothWork
 {
     uint32_t vertexCount;
-    uint8_t* mark;         // vertexCount: has its group's normal, not looked at again
+    uint8_t* mark;         // vertexCount: markedBit once it has its group's normal, and the kind
     uint32_t* useStart;    // vertexCount + 1: facets of v are useFacets[useStart[v]..[v+1])
     uint32_t* useFacets;   // ascending facet indices per vertex, one per use
     uint32_t gridVertices; // used vertices with finite coordinates: the vertices of the grid
@@ -78,6 +80,13 @@ bool VertexIsFinite(const Vec3& v)
 
 // ---- cells and keys ----
 
+// floor(q) for |q| below 2^62, without a library call.
+int64_t FloorOf(double q)
+{
+    int64_t t = int64_t(q);
+    return t - (double(t) > q);
+}
+
 // The cell of a finite coordinate on one axis. Below 16384 in magnitude cells are 1/512 wide.
 // Beyond, two different floats lie at least 2^-10 apart, so only equal values can be within
 // the box: each value is a cell of its own, numbered apart from the narrow cells. Far
@@ -85,7 +94,7 @@ bool VertexIsFinite(const Vec3& v)
 int64_t AxisCell(float x)
 {
     if (std::fabs(x) < exactFrom)
-        return int64_t(std::floor(double(x) * cellsPerUnit));
+        return FloorOf(double(x) * cellsPerUnit);
     uint32_t bits;
     std::memcpy(&bits, &x, sizeof bits);
     return exactCells + bits;
@@ -101,27 +110,29 @@ void AxisReach(float x, int64_t* low, int64_t* high)
         *low = *high = AxisCell(x);
         return;
     }
-    *low = int64_t(std::floor((double(x) - cellMargin) * cellsPerUnit));
-    *high = int64_t(std::floor((double(x) + cellMargin) * cellsPerUnit));
+    *low = FloorOf((double(x) - cellMargin) * cellsPerUnit);
+    *high = FloorOf((double(x) + cellMargin) * cellsPerUnit);
 }
 
-uint64_t MixBits(uint64_t h)
+// Cell keys: a weighted sum of the cell numbers and the kind, then mixed. Keys of different
+// cells may collide: that only puts more candidates into one run, as every candidate is
+// checked against the box.
+const uint64_t axisWeight[3] = {UINT64_C(0x9E3779B97F4A7C15), UINT64_C(0xC2B2AE3D27D4EB4F),
+                                UINT64_C(0x165667B19E3779F9)};
+const uint64_t kindWeight = UINT64_C(0x27D4EB2F165667C5);
+
+uint64_t FinishKey(uint64_t h)
 {
-    h ^= h >> 31;
-    h *= UINT64_C(0x7fb5d329728ea185);
-    h ^= h >> 27;
-    h *= UINT64_C(0x81dadef4bc2dd44d);
-    return h ^ (h >> 33);
+    h ^= h >> 29;
+    h *= UINT64_C(0xBF58476D1CE4E5B9);
+    h ^= h >> 32;
+    return h != 0 ? h : 1; // 0 marks an empty slot
 }
 
-// The key of a cell of one kind of vertex. Keys of different cells may collide: that only
-// puts more candidates into one run, as every candidate is checked against the box.
 uint64_t CellKey(int64_t x, int64_t y, int64_t z, VertexKind kind)
 {
-    uint64_t h = MixBits(uint64_t(x) + UINT64_C(0x9E3779B97F4A7C15) * (uint64_t(kind) + 1));
-    h = MixBits(h + uint64_t(y));
-    h = MixBits(h + uint64_t(z));
-    return h != 0 ? h : 1; // 0 marks an empty slot
+    return FinishKey(uint64_t(x) * axisWeight[0] + uint64_t(y) * axisWeight[1] +
+                     uint64_t(z) * axisWeight[2] + uint64_t(kind) * kindWeight);
 }
 
 uint32_t FirstSlot(const SmoothWork* work, uint64_t key)
@@ -180,16 +191,24 @@ struct BoxLooks
 
 void PlanBoxLooks(const SmoothWork* work, const Vec3& p, VertexKind kind, BoxLooks* looks)
 {
-    int64_t low[3], high[3];
-    AxisReach(p.x, &low[0], &high[0]);
-    AxisReach(p.y, &low[1], &high[1]);
-    AxisReach(p.z, &low[2], &high[2]);
+    const float c[3] = {p.x, p.y, p.z};
+    uint64_t terms[3][2]; // the weighted low and high cell of each axis
+    int reach[3];         // 1 or 2 cells
+    for (int a = 0; a < 3; ++a)
+    {
+        int64_t low, high;
+        AxisReach(c[a], &low, &high);
+        terms[a][0] = uint64_t(low) * axisWeight[a];
+        terms[a][1] = uint64_t(high) * axisWeight[a];
+        reach[a] = high > low ? 2 : 1;
+    }
     looks->count = 0;
-    for (int64_t x = low[0]; x <= high[0]; ++x)
-        for (int64_t y = low[1]; y <= high[1]; ++y)
-            for (int64_t z = low[2]; z <= high[2]; ++z)
+    for (int x = 0; x < reach[0]; ++x)
+        for (int y = 0; y < reach[1]; ++y)
+            for (int z = 0; z < reach[2]; ++z)
             {
-                uint64_t key = CellKey(x, y, z, kind);
+                uint64_t key = FinishKey(terms[0][x] + terms[1][y] + terms[2][z] +
+                                         uint64_t(kind) * kindWeight);
                 if (MayHoldCell(work, key))
                     looks->cells[looks->count++] = LookAhead(work, key);
             }
@@ -298,8 +317,8 @@ bool IsZeroOrNan(const Vec3& v)
 // Needs the facet lists and the face normals.
 VertexKind KindOf(const Mesh* mesh, const SmoothWork* work, uint32_t v)
 {
-    if (work->useStart[v] == work->useStart[v + 1])
-        return KIND_UNUSED;
+    if (work->useStart[v] == work->useStart[v + 1] || !VertexIsFinite(mesh->vertices[v]))
+        return KIND_NONE;
     for (uint32_t u = work->useStart[v]; u < work->useStart[v + 1]; ++u)
         if (!IsZeroOrNan(mesh->facets[work->useFacets[u]].faceNormal))
             return KIND_OFFERING;
@@ -323,16 +342,30 @@ bool TakeGrid(SmoothWork* work)
            Take(work->cellVertex, count ? count : 1, work);
 }
 
-// The key of the cell of vertex v; false when v stays out of the grid (no facet uses it, or
-// a coordinate is infinite or NaN, which no box can hold).
+bool IsMarked(const SmoothWork* work, uint32_t v)
+{
+    return work->mark[v] & markedBit;
+}
+
+VertexKind StoredKind(const SmoothWork* work, uint32_t v)
+{
+    return VertexKind(work->mark[v] >> 1);
+}
+
+// Keeps the kind of every vertex in the mark array, unmarked.
+void ClassifyVertices(const Mesh* mesh, SmoothWork* work)
+{
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
+        work->mark[v] = uint8_t(KindOf(mesh, work, v) << 1);
+}
+
+// The key of the cell of vertex v; false when v stays out of the grid.
 bool GridKeyOf(const Mesh* mesh, const SmoothWork* work, uint32_t v, uint64_t* key)
 {
+    VertexKind kind = StoredKind(work, v);
+    if (kind == KIND_NONE)
+        return false;
     const Vec3& p = mesh->vertices[v];
-    if (!VertexIsFinite(p))
-        return false;
-    VertexKind kind = KindOf(mesh, work, v);
-    if (kind == KIND_UNUSED)
-        return false;
     *key = CellKey(AxisCell(p.x), AxisCell(p.y), AxisCell(p.z), kind);
     return true;
 }
@@ -409,6 +442,7 @@ void FillRuns(const Mesh* mesh, SmoothWork* work)
 // Groups the used, finite vertices by cell and kind; needs the facet lists and face normals.
 void BuildGrid(const Mesh* mesh, SmoothWork* work)
 {
+    ClassifyVertices(mesh, work);
     uint32_t cells = NumberCells(mesh, work);
     PlaceRuns(work, cells);
     FillRuns(mesh, work);
@@ -492,7 +526,8 @@ void AddRuns(SmoothWork* work, uint32_t i, const BoxLooks& looks, Candidates* ca
         if (seen)
             continue;
         uint32_t head = cell->head, end = cell->end;
-        while (head < end && (work->cellVertex[head] <= i || work->mark[work->cellVertex[head]]))
+        while (head < end &&
+               (work->cellVertex[head] <= i || IsMarked(work, work->cellVertex[head])))
             ++head;
         cell->head = head;
         if (head < end)
@@ -544,7 +579,7 @@ void GatherPartners(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& lo
     uint32_t j;
     while (!SumIsClosed(gather) && NextCandidate(&candidates, &j))
     {
-        if (work->mark[j] || !InSeamBox(mesh->vertices[i], mesh->vertices[j]))
+        if (IsMarked(work, j) || !InSeamBox(mesh->vertices[i], mesh->vertices[j]))
             continue;
         if (OfferFacetsOf(mesh, work, j, gather) == 0)
             continue;
@@ -569,7 +604,7 @@ void WriteGroupNormal(Mesh* mesh, SmoothWork* work, uint32_t i, const Gather& ga
     for (uint32_t k = 0; k < partners.count; ++k)
     {
         mesh->normals[partners.list[k]] = normal;
-        work->mark[partners.list[k]] = 1;
+        work->mark[partners.list[k]] |= markedBit;
     }
 }
 
@@ -591,7 +626,7 @@ void SmoothGroup(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& looks
 void PlanVertex(const Mesh* mesh, const SmoothWork* work, uint32_t v, BoxLooks* looks)
 {
     looks->count = 0;
-    if (!work->mark[v] && VertexIsFinite(mesh->vertices[v]))
+    if (!IsMarked(work, v) && VertexIsFinite(mesh->vertices[v]))
         PlanBoxLooks(work, mesh->vertices[v], KIND_OFFERING, looks);
 }
 
@@ -611,7 +646,7 @@ void RunSmoothing(Mesh* mesh, SmoothWork* work)
             SetProgressPos(i);
         if (stepB == 0 || i % stepB == 0)
             SetProgressPos2(sweep);
-        if (!work->mark[i])
+        if (!IsMarked(work, i))
             SmoothGroup(mesh, work, i, ahead[i % lookAhead]);
         if (uint64_t(i) + lookAhead < vertexCount)
             PlanVertex(mesh, work, i + lookAhead, &ahead[i % lookAhead]);
