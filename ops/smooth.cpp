@@ -58,6 +58,7 @@ struct SmoothWork
     uint32_t* useStart;    // vertexCount + 1: facets of v are useFacets[useStart[v]..[v+1])
     uint32_t* useFacets;   // ascending facet indices per vertex, one per use
     uint32_t gridVertices; // used vertices with finite coordinates: the vertices of the grid
+    uint32_t muteVertices; // vertices of kind KIND_MUTE
     CellSlot* slots;       // slotCount: the occupied cells, by hash of the key
     uint32_t slotCount;
     uint64_t* filter; // filterBits bits: set for the hash of every occupied cell
@@ -356,7 +357,11 @@ VertexKind StoredKind(const SmoothWork* work, uint32_t v)
 void ClassifyVertices(const Mesh* mesh, SmoothWork* work)
 {
     for (uint32_t v = 0; v < mesh->vertexCount; ++v)
-        work->mark[v] = uint8_t(KindOf(mesh, work, v) << 1);
+    {
+        VertexKind kind = KindOf(mesh, work, v);
+        work->mark[v] = uint8_t(kind << 1);
+        work->muteVertices += kind == KIND_MUTE;
+    }
 }
 
 // The key of the cell of vertex v; false when v stays out of the grid.
@@ -570,7 +575,7 @@ void GatherPartners(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& lo
     candidates.count = 0;
     AddRuns(work, i, looks, &candidates);
     candidates.offering = candidates.count;
-    if (gather.n == 0)
+    if (gather.n == 0 && work->muteVertices > 0)
     {
         BoxLooks muteLooks;
         PlanBoxLooks(work, mesh->vertices[i], KIND_MUTE, &muteLooks);
@@ -622,34 +627,61 @@ void SmoothGroup(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& looks
         WriteGroupNormal(mesh, work, i, gather, partners);
 }
 
+// The offering cells planned last and the position they were planned for: runs of vertices
+// at one place (piles, unused copies) reuse them.
+struct PlanCache
+{
+    bool valid;
+    Vec3 at;
+    BoxLooks looks;
+};
+
 // Plans the cell looks of vertex v, unless it is marked or not finite.
-void PlanVertex(const Mesh* mesh, const SmoothWork* work, uint32_t v, BoxLooks* looks)
+void PlanVertex(const Mesh* mesh, const SmoothWork* work, uint32_t v, PlanCache* cache,
+                BoxLooks* looks)
 {
     looks->count = 0;
-    if (!IsMarked(work, v) && VertexIsFinite(mesh->vertices[v]))
-        PlanBoxLooks(work, mesh->vertices[v], KIND_OFFERING, looks);
+    const Vec3& p = mesh->vertices[v];
+    if (IsMarked(work, v) || !VertexIsFinite(p))
+        return;
+    if (!cache->valid || std::memcmp(&cache->at, &p, sizeof p) != 0)
+    {
+        PlanBoxLooks(work, p, KIND_OFFERING, &cache->looks);
+        cache->at = p;
+        cache->valid = true;
+    }
+    looks->count = cache->looks.count;
+    for (int c = 0; c < looks->count; ++c)
+        looks->cells[c] = cache->looks.cells[c];
+}
+
+void ReportVertexProgress(uint32_t i, uint32_t vertexCount, uint32_t* sweep)
+{
+    uint32_t stepA = vertexCount / 100, stepB = stepA / 50;
+    *sweep += stepA;
+    if (*sweep >= vertexCount)
+        *sweep = 0;
+    if (stepA == 0 || i % stepA == 0)
+        SetProgressPos(i);
+    if (stepB == 0 || i % stepB == 0)
+        SetProgressPos2(*sweep);
 }
 
 void RunSmoothing(Mesh* mesh, SmoothWork* work)
 {
-    uint32_t vertexCount = mesh->vertexCount;
+    uint32_t vertexCount = mesh->vertexCount, sweep = 0;
+    PlanCache cache;
+    cache.valid = false;
     BoxLooks ahead[lookAhead]; // the looks of vertex v are in ahead[v % lookAhead]
     for (uint32_t v = 0; v < lookAhead && v < vertexCount; ++v)
-        PlanVertex(mesh, work, v, &ahead[v]);
-    uint32_t stepA = vertexCount / 100, stepB = stepA / 50, sweep = 0;
+        PlanVertex(mesh, work, v, &cache, &ahead[v]);
     for (uint32_t i = 0; i < vertexCount; ++i)
     {
-        sweep += stepA;
-        if (sweep >= vertexCount)
-            sweep = 0;
-        if (stepA == 0 || i % stepA == 0)
-            SetProgressPos(i);
-        if (stepB == 0 || i % stepB == 0)
-            SetProgressPos2(sweep);
+        ReportVertexProgress(i, vertexCount, &sweep);
         if (!IsMarked(work, i))
             SmoothGroup(mesh, work, i, ahead[i % lookAhead]);
         if (uint64_t(i) + lookAhead < vertexCount)
-            PlanVertex(mesh, work, i + lookAhead, &ahead[i % lookAhead]);
+            PlanVertex(mesh, work, i + lookAhead, &cache, &ahead[i % lookAhead]);
     }
 }
 
