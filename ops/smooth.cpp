@@ -1,8 +1,16 @@
 // Face normals and smoothed vertex normals. Vertices stored at one place (within 0.0005 on
 // every axis of the lowest unmarked one) share one normal, so seams shade smoothly. The
 // facets of each vertex come from an adjacency table and the nearby vertices from a hash
-// grid, so the cost stays near-linear while every sum is formed in the same order as a
-// plain scan of all facets and all later vertices would form it.
+// grid of fixed-size cells, so the cost stays near-linear while every sum is formed in the
+// same order as a plain scan of all facets and all later vertices would form it.
+//
+// Vertices that cannot change a sum are left out of the search: a vertex no facet uses offers
+// nothing, and one whose face normals are all zero or NaN ("mute") is accepted only as the
+// first normal of an empty sum. A sum that is zero or NaN after its first normal accepts
+// nothing more, so its group stops looking. What stays quadratic: K vertices within 0.0005 of
+// each other that offer non-zero normals. A group records at most 30 partners, so such a pile
+// forms about K/31 groups, each of which looks at every later unmarked vertex of the pile
+// (those facing another way included): about K*K/60 candidate checks.
 #include "ops/ops.h"
 
 #include "ui/ui.h"
@@ -15,17 +23,27 @@ size_t smoothWorkBytes = 0;
 namespace
 {
 
-const double seamBox = 0.0005;     // strict, per axis, around the group's first vertex
-const double cellMargin = 0.00051; // the box plus room for rounding, when picking cells
-const double finestCells = 512.0;  // cells per unit: 1/512 is wider than twice the margin
-const int keyBits = 21;            // bits of one cell coordinate in a packed cell key
-const int32_t lastCell = (int32_t(1) << keyBits) - 1;
+const double seamBox = 0.0005;               // strict, per axis, around the group's first vertex
+const double cellMargin = 0.00051;           // the box plus room for rounding, when picking cells
+const double cellsPerUnit = 512.0;           // a cell of 1/512 is wider than twice the margin
+const double exactFrom = 16384.0;            // beyond, different floats lie at least 2^-10 apart
+const int64_t exactCells = INT64_C(1) << 32; // cell numbers of exact values start here
 const uint32_t maxPartners = 30;
 const uint32_t lookAhead = 8; // vertices ahead whose cells are fetched early
 
-// One grid cell in the open-addressed cell table: its packed coordinates (0 when the slot
-// is empty) and its run of vertices, cellVertex[head..end), ascending. head moves past
-// entries that can no longer be partners.
+// What a vertex can add to a group as a candidate, and so where the grid keeps it.
+enum VertexKind
+{
+    KIND_NONE,    // no facet uses it, or a coordinate is infinite or NaN: outside the grid
+    KIND_MUTE,    // every face normal zero or NaN: accepted only by an empty sum
+    KIND_OFFERING // has a face normal a non-empty sum may accept
+};
+
+const uint8_t markedBit = 1; // in the mark array; the vertex's kind is kept above it
+
+// One grid cell in the open-addressed cell table: its key (0 when the slot is empty) and its
+// run of vertices, cellVertex[head..end), ascending. head moves past entries that can no
+// longer be partners.
 struct CellSlot
 {
     uint64_t key;
@@ -33,27 +51,19 @@ struct CellSlot
     uint32_t end;
 };
 
-// Maps a coordinate to its cell on one axis: floor((x - origin) * scale), clamped to
-// 1..lastCell (so no key is 0); scale is a power of two. The map never decreases, which is
-// all the neighbour search relies on.
-struct Axis
-{
-    double origin;
-    double scale;
-};
-
 struct SmoothWork
 {
     uint32_t vertexCount;
-    uint8_t* mark;       // vertexCount: has its group's normal, not looked at again
-    uint32_t* useStart;  // vertexCount + 1: facets of v are useFacets[useStart[v]..[v+1])
-    uint32_t* useFacets; // ascending facet indices per vertex, one per use
-    CellSlot* slots;     // slotCount: the occupied cells, by hash of the key
+    uint8_t* mark;         // vertexCount: markedBit once it has its group's normal, and the kind
+    uint32_t* useStart;    // vertexCount + 1: facets of v are useFacets[useStart[v]..[v+1])
+    uint32_t* useFacets;   // ascending facet indices per vertex, one per use
+    uint32_t gridVertices; // used vertices with finite coordinates: the vertices of the grid
+    uint32_t muteVertices; // vertices of kind KIND_MUTE
+    CellSlot* slots;       // slotCount: the occupied cells, by hash of the key
     uint32_t slotCount;
     uint64_t* filter; // filterBits bits: set for the hash of every occupied cell
     uint32_t filterBits;
-    uint32_t* cellVertex; // finite vertices grouped by cell, ascending within each cell
-    Axis axes[3];
+    uint32_t* cellVertex; // the grid's vertices by cell, ascending within each cell
     size_t bytes;
 };
 
@@ -69,40 +79,73 @@ bool VertexIsFinite(const Vec3& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-int32_t CellCoordinate(const Axis& axis, double x)
+// ---- cells and keys ----
+
+// floor(q) for |q| below 2^62, without a library call.
+int64_t FloorOf(double q)
 {
-    double q = (x - axis.origin) * axis.scale;
-    if (!(q >= 1))
-        return 1;
-    return q < lastCell ? int32_t(q) : lastCell; // truncation is floor for q >= 1
+    int64_t t = int64_t(q);
+    return t - (double(t) > q);
 }
 
-uint64_t PackCell(int32_t x, int32_t y, int32_t z)
+// The cell of a finite coordinate on one axis. Below 16384 in magnitude cells are 1/512 wide.
+// Beyond, two different floats lie at least 2^-10 apart, so only equal values can be within
+// the box: each value is a cell of its own, numbered apart from the narrow cells. Far
+// outliers thus never coarsen the cells of the rest.
+int64_t AxisCell(float x)
 {
-    return uint64_t(x) | uint64_t(y) << keyBits | uint64_t(z) << 2 * keyBits;
+    if (std::fabs(x) < exactFrom)
+        return FloorOf(double(x) * cellsPerUnit);
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return exactCells + bits;
 }
 
-uint64_t CellKeyOf(const SmoothWork* work, const Vec3& v)
+// The lowest and highest cell on one axis that the box around x can reach: at most two,
+// since a cell is wider than the box with its margin on both sides. A narrow cell reached
+// beyond 16384 holds no vertex, which does no harm.
+void AxisReach(float x, int64_t* low, int64_t* high)
 {
-    return PackCell(CellCoordinate(work->axes[0], v.x), CellCoordinate(work->axes[1], v.y),
-                    CellCoordinate(work->axes[2], v.z));
+    if (std::fabs(x) >= exactFrom)
+    {
+        *low = *high = AxisCell(x);
+        return;
+    }
+    *low = FloorOf((double(x) - cellMargin) * cellsPerUnit);
+    *high = FloorOf((double(x) + cellMargin) * cellsPerUnit);
 }
 
-uint64_t HashCell(uint64_t key)
+// Cell keys: a weighted sum of the cell numbers and the kind, then mixed. Keys of different
+// cells may collide: that only puts more candidates into one run, as every candidate is
+// checked against the box.
+const uint64_t axisWeight[3] = {UINT64_C(0x9E3779B97F4A7C15), UINT64_C(0xC2B2AE3D27D4EB4F),
+                                UINT64_C(0x165667B19E3779F9)};
+const uint64_t kindWeight = UINT64_C(0x27D4EB2F165667C5);
+
+uint64_t FinishKey(uint64_t h)
 {
-    return (key * 0x9E3779B97F4A7C15u) >> 32;
+    h ^= h >> 29;
+    h *= UINT64_C(0xBF58476D1CE4E5B9);
+    h ^= h >> 32;
+    return h != 0 ? h : 1; // 0 marks an empty slot
+}
+
+uint64_t CellKey(int64_t x, int64_t y, int64_t z, VertexKind kind)
+{
+    return FinishKey(uint64_t(x) * axisWeight[0] + uint64_t(y) * axisWeight[1] +
+                     uint64_t(z) * axisWeight[2] + uint64_t(kind) * kindWeight);
 }
 
 uint32_t FirstSlot(const SmoothWork* work, uint64_t key)
 {
-    return uint32_t((HashCell(key) * work->slotCount) >> 32);
+    return uint32_t(((key >> 32) * work->slotCount) >> 32);
 }
 
 // The filter is small enough to stay in cache and answers most questions about empty cells,
 // which are most of the cells a box reaches, without a look into the large table.
 uint32_t FilterBit(const SmoothWork* work, uint64_t key)
 {
-    return uint32_t((HashCell(key) * work->filterBits) >> 32);
+    return uint32_t(((key & UINT32_MAX) * work->filterBits) >> 32);
 }
 
 bool MayHoldCell(const SmoothWork* work, uint64_t key)
@@ -140,35 +183,33 @@ CellLook LookAhead(const SmoothWork* work, uint64_t key)
     return {key, slot};
 }
 
-// The low and high cell on each axis that the box around p can reach: at most two on each
-// axis, since a cell is wider than the box with its margin on both sides.
-void CellRange(const SmoothWork* work, const Vec3& p, int32_t low[3], int32_t high[3])
-{
-    const double c[3] = {p.x, p.y, p.z};
-    for (int a = 0; a < 3; ++a)
-    {
-        low[a] = CellCoordinate(work->axes[a], c[a] - cellMargin);
-        high[a] = CellCoordinate(work->axes[a], c[a] + cellMargin);
-    }
-}
-
-// The cells the box around a vertex reaches that may hold vertices, looked up ahead.
+// The cells of one kind that the box around a vertex reaches and that may hold vertices.
 struct BoxLooks
 {
     int count;
     CellLook cells[8];
 };
 
-void PlanBoxLooks(const SmoothWork* work, const Vec3& p, BoxLooks* looks)
+void PlanBoxLooks(const SmoothWork* work, const Vec3& p, VertexKind kind, BoxLooks* looks)
 {
-    int32_t low[3], high[3];
-    CellRange(work, p, low, high);
+    const float c[3] = {p.x, p.y, p.z};
+    uint64_t terms[3][2]; // the weighted low and high cell of each axis
+    int reach[3];         // 1 or 2 cells
+    for (int a = 0; a < 3; ++a)
+    {
+        int64_t low, high;
+        AxisReach(c[a], &low, &high);
+        terms[a][0] = uint64_t(low) * axisWeight[a];
+        terms[a][1] = uint64_t(high) * axisWeight[a];
+        reach[a] = high > low ? 2 : 1;
+    }
     looks->count = 0;
-    for (int32_t x = low[0]; x <= high[0]; ++x)
-        for (int32_t y = low[1]; y <= high[1]; ++y)
-            for (int32_t z = low[2]; z <= high[2]; ++z)
+    for (int x = 0; x < reach[0]; ++x)
+        for (int y = 0; y < reach[1]; ++y)
+            for (int z = 0; z < reach[2]; ++z)
             {
-                uint64_t key = PackCell(x, y, z);
+                uint64_t key = FinishKey(terms[0][x] + terms[1][y] + terms[2][z] +
+                                         uint64_t(kind) * kindWeight);
                 if (MayHoldCell(work, key))
                     looks->cells[looks->count++] = LookAhead(work, key);
             }
@@ -180,6 +221,8 @@ bool InSeamBox(const Vec3& a, const Vec3& b)
            std::fabs(double(b.y) - double(a.y)) < seamBox &&
            std::fabs(double(b.z) - double(a.z)) < seamBox;
 }
+
+// ---- facets of each vertex ----
 
 bool CornerValid(int32_t index, uint32_t vertexCount)
 {
@@ -228,10 +271,10 @@ void ReleaseSmoothWork(SmoothWork* work)
     std::memset(work, 0, sizeof *work);
 }
 
-// Counts the uses of each vertex and makes room for the lists of facets per vertex. The
-// lists are filled later, facet by facet (ListFacetUses): useStart[v + 1] is the fill point
-// of vertex v's list, and once every facet is listed the list of v is
-// useFacets[useStart[v]..useStart[v + 1]).
+// Counts the uses of each vertex and the vertices the grid will hold, and makes room for the
+// lists of facets per vertex. The lists are filled later, facet by facet (ListFacetUses):
+// useStart[v + 1] is the fill point of vertex v's list, and once every facet is listed the
+// list of v is useFacets[useStart[v]..useStart[v + 1]).
 bool CountUses(const Mesh* mesh, SmoothWork* work)
 {
     uint32_t vertexCount = mesh->vertexCount;
@@ -254,6 +297,7 @@ bool CountUses(const Mesh* mesh, SmoothWork* work)
         uint32_t count = start[v + 1];
         start[v + 1] = before;
         before += count;
+        work->gridVertices += count > 0 && VertexIsFinite(mesh->vertices[v]);
     }
     return true;
 }
@@ -265,104 +309,164 @@ void ListFacetUses(const Mesh* mesh, SmoothWork* work, uint32_t f)
                       [&](uint32_t v) { work->useFacets[work->useStart[v + 1]++] = f; });
 }
 
-// Places the grid over the finite vertices: cells of 1/512 where the extent allows, coarser
-// by powers of two where it would not fit keyBits, with a free cell below the lowest vertex.
-// Returns the number of finite vertices.
-uint32_t PlaceGrid(const Mesh* mesh, SmoothWork* work)
+bool IsZeroOrNan(const Vec3& v)
 {
-    double low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
-    uint32_t finite = 0;
-    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
-    {
-        const Vec3& p = mesh->vertices[v];
-        if (!VertexIsFinite(p))
-            continue;
-        const double c[3] = {p.x, p.y, p.z};
-        for (int a = 0; a < 3; ++a)
-        {
-            low[a] = finite == 0 || c[a] < low[a] ? c[a] : low[a];
-            high[a] = finite == 0 || c[a] > high[a] ? c[a] : high[a];
-        }
-        ++finite;
-    }
-    for (int a = 0; a < 3; ++a)
-    {
-        double scale = finestCells;
-        while ((high[a] - low[a]) * scale > double(lastCell - 4))
-            scale *= 0.5;
-        work->axes[a] = {std::floor(low[a] * scale) / scale - 1 / scale, scale};
-    }
-    return finite;
+    return (v.x == 0 && v.y == 0 && v.z == 0) || std::isnan(v.x) || std::isnan(v.y) ||
+           std::isnan(v.z);
 }
 
-// Groups the finite vertices by grid cell: a table of the occupied cells, and per cell its
-// vertices in ascending order. Vertices with an infinite or NaN coordinate join no cell.
-bool BuildGrid(const Mesh* mesh, SmoothWork* work)
+// Needs the facet lists and the face normals.
+VertexKind KindOf(const Mesh* mesh, const SmoothWork* work, uint32_t v)
 {
-    const Vec3* vertices = mesh->vertices;
-    uint32_t finite = PlaceGrid(mesh, work);
-    // slots for half as many cells again as there are vertices; 16 filter bits per vertex
-    uint64_t slotCount = uint64_t(finite) + finite / 2 + 1;
+    if (work->useStart[v] == work->useStart[v + 1] || !VertexIsFinite(mesh->vertices[v]))
+        return KIND_NONE;
+    for (uint32_t u = work->useStart[v]; u < work->useStart[v + 1]; ++u)
+        if (!IsZeroOrNan(mesh->facets[work->useFacets[u]].faceNormal))
+            return KIND_OFFERING;
+    return KIND_MUTE;
+}
+
+// ---- the grid ----
+
+// Room for the grid: slots for half as many cells again as it has vertices, 16 filter bits
+// per vertex, and the runs of vertices.
+bool TakeGrid(SmoothWork* work)
+{
+    uint32_t count = work->gridVertices;
+    uint64_t slotCount = uint64_t(count) + count / 2 + 1;
     if (slotCount > UINT32_MAX)
         return false;
     work->slotCount = uint32_t(slotCount);
-    uint32_t filterWords = finite / 4 < UINT32_MAX / 64 ? finite / 4 + 1 : UINT32_MAX / 64;
+    uint32_t filterWords = count / 4 < UINT32_MAX / 64 ? count / 4 + 1 : UINT32_MAX / 64;
     work->filterBits = filterWords * 64;
-    if (!Take(work->slots, work->slotCount, work) || !Take(work->filter, filterWords, work) ||
-        !Take(work->cellVertex, finite ? finite : 1, work))
-        return false;
-    // number the cells in order of their first vertex (the number kept in end) and count
-    // their vertices by number in cellVertex, so that the runs follow the vertex order
-    uint32_t* counts = work->cellVertex;
-    uint32_t cells = 0, vertexCount = mesh->vertexCount;
-    CellLook ahead[lookAhead] = {};
-    for (uint64_t n = 0; n < uint64_t(vertexCount) + lookAhead; ++n)
+    return Take(work->slots, work->slotCount, work) && Take(work->filter, filterWords, work) &&
+           Take(work->cellVertex, count ? count : 1, work);
+}
+
+bool IsMarked(const SmoothWork* work, uint32_t v)
+{
+    return work->mark[v] & markedBit;
+}
+
+VertexKind StoredKind(const SmoothWork* work, uint32_t v)
+{
+    return VertexKind(work->mark[v] >> 1);
+}
+
+// Keeps the kind of every vertex in the mark array, unmarked.
+void ClassifyVertices(const Mesh* mesh, SmoothWork* work)
+{
+    for (uint32_t v = 0; v < mesh->vertexCount; ++v)
     {
-        uint32_t v = uint32_t(n);
-        CellLook look = ahead[v % lookAhead];
-        if (n < vertexCount)
-            ahead[v % lookAhead] = LookAhead(work, CellKeyOf(work, vertices[v]));
-        if (n < lookAhead || !VertexIsFinite(vertices[v - lookAhead]))
-            continue;
-        CellSlot* slot = FindSlotFrom(work, look.key, look.slot);
-        if (slot->key == 0)
-        {
-            slot->key = look.key;
-            slot->end = cells++;
-            uint32_t bit = FilterBit(work, look.key);
-            work->filter[bit / 64] |= uint64_t(1) << (bit % 64);
-        }
-        ++counts[slot->end];
+        VertexKind kind = KindOf(mesh, work, v);
+        work->mark[v] = uint8_t(kind << 1);
+        work->muteVertices += kind == KIND_MUTE;
     }
+}
+
+// The key of the cell of vertex v; false when v stays out of the grid.
+bool GridKeyOf(const Mesh* mesh, const SmoothWork* work, uint32_t v, uint64_t* key)
+{
+    VertexKind kind = StoredKind(work, v);
+    if (kind == KIND_NONE)
+        return false;
+    const Vec3& p = mesh->vertices[v];
+    *key = CellKey(AxisCell(p.x), AxisCell(p.y), AxisCell(p.z), kind);
+    return true;
+}
+
+// Calls visit(v, look) for every vertex of the grid, ascending or descending, with the look
+// for its cell asked for lookAhead vertices early.
+template <typename Visit>
+void SweepGridVertices(const Mesh* mesh, const SmoothWork* work, bool descending, Visit visit)
+{
+    uint32_t count = mesh->vertexCount;
+    CellLook ahead[lookAhead] = {};
+    bool inGrid[lookAhead] = {};
+    for (uint64_t n = 0; n < uint64_t(count) + lookAhead; ++n)
+    {
+        uint32_t at = uint32_t(n % lookAhead);
+        if (n >= lookAhead && inGrid[at])
+        {
+            uint32_t k = uint32_t(n - lookAhead);
+            visit(descending ? count - 1 - k : k, ahead[at]);
+        }
+        if (n >= count)
+            continue;
+        uint32_t v = descending ? uint32_t(count - 1 - n) : uint32_t(n);
+        uint64_t key = 0;
+        inGrid[at] = GridKeyOf(mesh, work, v, &key);
+        if (inGrid[at])
+            ahead[at] = LookAhead(work, key);
+    }
+}
+
+// Enters every occupied cell into the table and the filter, numbered in order of its first
+// vertex (the number kept in end for now), and counts its vertices in cellVertex[number].
+// Returns the number of cells.
+uint32_t NumberCells(const Mesh* mesh, SmoothWork* work)
+{
+    uint32_t* counts = work->cellVertex;
+    uint32_t cells = 0;
+    SweepGridVertices(mesh, work, false,
+                      [&](uint32_t, const CellLook& look)
+                      {
+                          CellSlot* slot = FindSlotFrom(work, look.key, look.slot);
+                          if (slot->key == 0)
+                          {
+                              slot->key = look.key;
+                              slot->end = cells++;
+                              uint32_t bit = FilterBit(work, look.key);
+                              work->filter[bit / 64] |= uint64_t(1) << (bit % 64);
+                          }
+                          ++counts[slot->end];
+                      });
+    return cells;
+}
+
+// Turns the counts into the end of each cell's run, so that the runs follow the cell
+// numbers, and points head and end of every slot at the end of its run.
+void PlaceRuns(SmoothWork* work, uint32_t cells)
+{
+    uint32_t* counts = work->cellVertex;
     for (uint32_t c = 1; c < cells; ++c)
         counts[c] += counts[c - 1];
     for (uint32_t s = 0; s < work->slotCount; ++s)
         if (work->slots[s].key != 0)
             work->slots[s].head = work->slots[s].end = counts[work->slots[s].end];
-    // fill backwards, so each run is ascending and head ends at its start
-    for (uint64_t n = 0; n < uint64_t(vertexCount) + lookAhead; ++n)
-    {
-        CellLook look = ahead[n % lookAhead];
-        if (n < vertexCount)
-            ahead[n % lookAhead] = LookAhead(work, CellKeyOf(work, vertices[vertexCount - 1 - n]));
-        uint32_t v = uint32_t(vertexCount - 1 - (n - lookAhead));
-        if (n >= lookAhead && VertexIsFinite(vertices[v]))
-            work->cellVertex[--FindSlotFrom(work, look.key, look.slot)->head] = v;
-    }
-    return true;
 }
 
-// Allocates and fills every working array; on failure releases them all.
+// Fills the runs backwards, so each run is ascending and head ends at its start.
+void FillRuns(const Mesh* mesh, SmoothWork* work)
+{
+    SweepGridVertices(mesh, work, true,
+                      [&](uint32_t v, const CellLook& look)
+                      { work->cellVertex[--FindSlotFrom(work, look.key, look.slot)->head] = v; });
+}
+
+// Groups the used, finite vertices by cell and kind; needs the facet lists and face normals.
+void BuildGrid(const Mesh* mesh, SmoothWork* work)
+{
+    ClassifyVertices(mesh, work);
+    uint32_t cells = NumberCells(mesh, work);
+    PlaceRuns(work, cells);
+    FillRuns(mesh, work);
+}
+
+// Allocates every working array, so that nothing can fail once the mesh changes; on failure
+// releases them all. The facet lists and the grid are filled later.
 bool PrepareSmoothWork(const Mesh* mesh, SmoothWork* work)
 {
     std::memset(work, 0, sizeof *work);
     work->vertexCount = mesh->vertexCount;
     bool ready = Take(work->mark, mesh->vertexCount ? mesh->vertexCount : 1, work) &&
-                 CountUses(mesh, work) && BuildGrid(mesh, work);
+                 CountUses(mesh, work) && TakeGrid(work);
     if (!ready)
         ReleaseSmoothWork(work);
     return ready;
 }
+
+// ---- groups ----
 
 bool Offer(Gather& gather, const Vec3& normal)
 {
@@ -383,6 +487,13 @@ bool Offer(Gather& gather, const Vec3& normal)
     return true;
 }
 
+// A sum that is zero or NaN after its first normal refuses every offer: the dot product with
+// it is 0 or NaN whatever is offered (face normals are finite or NaN).
+bool SumIsClosed(const Gather& gather)
+{
+    return gather.n > 0 && IsZeroOrNan(gather.sum);
+}
+
 // Offers the face normals of every facet that uses v; returns how many were accepted.
 uint32_t OfferFacetsOf(const Mesh* mesh, const SmoothWork* work, uint32_t v, Gather& gather)
 {
@@ -398,29 +509,47 @@ struct Run
     const uint32_t* end;
 };
 
-// The runs of vertices in the cells the box around vertex i reaches, each trimmed of
-// entries that are i or lower or already marked.
-int CollectRuns(SmoothWork* work, uint32_t i, const BoxLooks& looks, Run runs[8])
+// The candidates of a group: runs of the cells its box reaches, the offering ones first.
+struct Candidates
 {
-    int count = 0;
+    int count;    // runs in use
+    int offering; // runs of offering vertices, at the front
+    Run runs[16];
+    const CellSlot* cells[16];
+};
+
+// Adds the runs of the looked-up cells, each trimmed of entries that are i or lower or
+// already marked; a slot met twice (keys that collide) is taken once.
+void AddRuns(SmoothWork* work, uint32_t i, const BoxLooks& looks, Candidates* candidates)
+{
     for (int c = 0; c < looks.count; ++c)
     {
         CellSlot* cell = FindSlotFrom(work, looks.cells[c].key, looks.cells[c].slot);
+        bool seen = cell->key == 0;
+        for (int k = 0; k < candidates->count; ++k)
+            seen = seen || candidates->cells[k] == cell;
+        if (seen)
+            continue;
         uint32_t head = cell->head, end = cell->end;
-        while (head < end && (work->cellVertex[head] <= i || work->mark[work->cellVertex[head]]))
+        while (head < end &&
+               (work->cellVertex[head] <= i || IsMarked(work, work->cellVertex[head])))
             ++head;
         cell->head = head;
         if (head < end)
-            runs[count++] = {work->cellVertex + head, work->cellVertex + end};
+        {
+            candidates->cells[candidates->count] = cell;
+            candidates->runs[candidates->count++] = {work->cellVertex + head,
+                                                     work->cellVertex + end};
+        }
     }
-    return count;
 }
 
 // Takes the lowest vertex left in the runs; false when they are empty.
-bool NextCandidate(Run runs[8], int count, uint32_t* vertex)
+bool NextCandidate(Candidates* candidates, uint32_t* vertex)
 {
+    Run* runs = candidates->runs;
     int best = -1;
-    for (int r = 0; r < count; ++r)
+    for (int r = 0; r < candidates->count; ++r)
         if (runs[r].at < runs[r].end && (best < 0 || *runs[r].at < *runs[best].at))
             best = r;
     if (best < 0)
@@ -429,73 +558,130 @@ bool NextCandidate(Run runs[8], int count, uint32_t* vertex)
     return true;
 }
 
-// Forms the group around vertex i and writes its normal to i and its recorded partners.
-// looks holds the cells its box reaches, or none for a vertex that is not finite.
-void SmoothGroup(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& looks)
+// The recorded partners of a group.
+struct Partners
 {
-    Gather gather = {{0.0f, 0.0f, 0.0f}, 0};
-    uint32_t partners[maxPartners];
-    uint32_t partnerCount = 0;
-    OfferFacetsOf(mesh, work, i, gather);
-    if (looks.count > 0)
+    uint32_t count;
+    uint32_t list[maxPartners];
+};
+
+// Offers the facets of every later unmarked vertex within the box around i, in vertex order,
+// and records up to 30 that had an offer accepted. Mute vertices are candidates only while
+// the sum is empty, which is only so for a vertex i that no facet uses.
+void GatherPartners(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& looks, Gather& gather,
+                    Partners* partners)
+{
+    Candidates candidates;
+    candidates.count = 0;
+    AddRuns(work, i, looks, &candidates);
+    candidates.offering = candidates.count;
+    if (gather.n == 0 && work->muteVertices > 0)
     {
-        Run runs[8];
-        int runCount = CollectRuns(work, i, looks, runs);
-        uint32_t j;
-        while (NextCandidate(runs, runCount, &j))
+        BoxLooks muteLooks;
+        PlanBoxLooks(work, mesh->vertices[i], KIND_MUTE, &muteLooks);
+        AddRuns(work, i, muteLooks, &candidates);
+    }
+    uint32_t j;
+    while (!SumIsClosed(gather) && NextCandidate(&candidates, &j))
+    {
+        if (IsMarked(work, j) || !InSeamBox(mesh->vertices[i], mesh->vertices[j]))
+            continue;
+        if (OfferFacetsOf(mesh, work, j, gather) == 0)
+            continue;
+        candidates.count = candidates.offering; // the sum is no longer empty
+        if (partners->count < maxPartners)
         {
-            if (work->mark[j] || !InSeamBox(mesh->vertices[i], mesh->vertices[j]))
-                continue;
-            uint32_t accepted = OfferFacetsOf(mesh, work, j, gather);
-            if (accepted > 0 && partnerCount < maxPartners)
-            {
-                partners[partnerCount++] = j;
-                mesh->flags |= MESH_DUPLICATE_NORMALS;
-            }
+            partners->list[partners->count++] = j;
+            mesh->flags |= MESH_DUPLICATE_NORMALS;
         }
     }
-    if (gather.n == 0)
-        return;
+}
+
+// Writes the group's normal to i and its recorded partners, and marks the partners.
+void WriteGroupNormal(Mesh* mesh, SmoothWork* work, uint32_t i, const Gather& gather,
+                      const Partners& partners)
+{
     Vec3& normal = mesh->normals[i];
     normal.x = float(double(gather.sum.x) / gather.n);
     normal.y = float(double(gather.sum.y) / gather.n);
     normal.z = float(double(gather.sum.z) / gather.n);
     NormalizeVector(normal);
-    for (uint32_t k = 0; k < partnerCount; ++k)
+    for (uint32_t k = 0; k < partners.count; ++k)
     {
-        mesh->normals[partners[k]] = normal;
-        work->mark[partners[k]] = 1;
+        mesh->normals[partners.list[k]] = normal;
+        work->mark[partners.list[k]] |= markedBit;
     }
 }
 
+// Forms the group around vertex i and writes its normal to i and its recorded partners.
+// looks holds the offering cells its box reaches (none for a vertex that is not finite).
+void SmoothGroup(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& looks)
+{
+    Gather gather = {{0.0f, 0.0f, 0.0f}, 0};
+    Partners partners;
+    partners.count = 0;
+    OfferFacetsOf(mesh, work, i, gather);
+    if (VertexIsFinite(mesh->vertices[i]) && !SumIsClosed(gather))
+        GatherPartners(mesh, work, i, looks, gather, &partners);
+    if (gather.n > 0)
+        WriteGroupNormal(mesh, work, i, gather, partners);
+}
+
+// The offering cells planned last and the position they were planned for: runs of vertices
+// at one place (piles, unused copies) reuse them.
+struct PlanCache
+{
+    bool valid;
+    Vec3 at;
+    BoxLooks looks;
+};
+
 // Plans the cell looks of vertex v, unless it is marked or not finite.
-void PlanVertex(const Mesh* mesh, const SmoothWork* work, uint32_t v, BoxLooks* looks)
+void PlanVertex(const Mesh* mesh, const SmoothWork* work, uint32_t v, PlanCache* cache,
+                BoxLooks* looks)
 {
     looks->count = 0;
-    if (!work->mark[v] && VertexIsFinite(mesh->vertices[v]))
-        PlanBoxLooks(work, mesh->vertices[v], looks);
+    const Vec3& p = mesh->vertices[v];
+    if (IsMarked(work, v) || !VertexIsFinite(p))
+        return;
+    if (!cache->valid || std::memcmp(&cache->at, &p, sizeof p) != 0)
+    {
+        PlanBoxLooks(work, p, KIND_OFFERING, &cache->looks);
+        cache->at = p;
+        cache->valid = true;
+    }
+    looks->count = cache->looks.count;
+    for (int c = 0; c < looks->count; ++c)
+        looks->cells[c] = cache->looks.cells[c];
+}
+
+void ReportVertexProgress(uint32_t i, uint32_t vertexCount, uint32_t* sweep)
+{
+    uint32_t stepA = vertexCount / 100, stepB = stepA / 50;
+    *sweep += stepA;
+    if (*sweep >= vertexCount)
+        *sweep = 0;
+    if (stepA == 0 || i % stepA == 0)
+        SetProgressPos(i);
+    if (stepB == 0 || i % stepB == 0)
+        SetProgressPos2(*sweep);
 }
 
 void RunSmoothing(Mesh* mesh, SmoothWork* work)
 {
-    uint32_t vertexCount = mesh->vertexCount;
+    uint32_t vertexCount = mesh->vertexCount, sweep = 0;
+    PlanCache cache;
+    cache.valid = false;
     BoxLooks ahead[lookAhead]; // the looks of vertex v are in ahead[v % lookAhead]
     for (uint32_t v = 0; v < lookAhead && v < vertexCount; ++v)
-        PlanVertex(mesh, work, v, &ahead[v]);
-    uint32_t stepA = vertexCount / 100, stepB = stepA / 50, sweep = 0;
+        PlanVertex(mesh, work, v, &cache, &ahead[v]);
     for (uint32_t i = 0; i < vertexCount; ++i)
     {
-        sweep += stepA;
-        if (sweep >= vertexCount)
-            sweep = 0;
-        if (stepA == 0 || i % stepA == 0)
-            SetProgressPos(i);
-        if (stepB == 0 || i % stepB == 0)
-            SetProgressPos2(sweep);
-        if (!work->mark[i])
+        ReportVertexProgress(i, vertexCount, &sweep);
+        if (!IsMarked(work, i))
             SmoothGroup(mesh, work, i, ahead[i % lookAhead]);
         if (uint64_t(i) + lookAhead < vertexCount)
-            PlanVertex(mesh, work, i + lookAhead, &ahead[i % lookAhead]);
+            PlanVertex(mesh, work, i + lookAhead, &cache, &ahead[i % lookAhead]);
     }
 }
 
@@ -595,6 +781,7 @@ void SmoothVertexNormals(Mesh* mesh)
     smoothWorkBytes = work.bytes;
     for (uint32_t f = 0; f < mesh->facetCount; ++f)
         ListFacetUses(mesh, &work, f);
+    BuildGrid(mesh, &work);
     RunSmoothing(mesh, &work);
     ReleaseSmoothWork(&work);
 }
@@ -627,6 +814,7 @@ int SmoothMeshNormals(Mesh* mesh)
     ShowProgress("Done", 0, 0, 0, 0, false);
     ShowProgress("Generating Smoothed Vertex Normals...", 0, int32_t(vertexCount), 0,
                  int32_t(vertexCount), true);
+    BuildGrid(mesh, &work);
     RunSmoothing(mesh, &work);
     ShowProgress("Done", 0, 0, 0, 0, false);
     ReleaseSmoothWork(&work);

@@ -11,6 +11,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -152,6 +155,10 @@ TEST(SmoothSeams, WhichPairsJoin)
         {{nan, 0, 0}, {nan, 0, 0}, false},
         {{0, nan, 0}, {0, 0, 0}, false},
         {{1000.0001f, 0, 0}, {1000.0005f, 0, 0}, true},
+        {{8192.0f - 1.0f / 2048, 0, 0}, {8192.0f, 0, 0}, true}, // 2^-11 apart
+        {{16384.0f - 1.0f / 1024, 0, 0}, {16384.0f, 0, 0}, false},
+        {{0, -16384.0f, 0}, {0, -16384.0f, 0}, true},
+        {{0, 0, 3e38f}, {0, 0, 3e38f}, true},
     };
     for (const Row& row : rows)
     {
@@ -421,6 +428,210 @@ TEST(SmoothSeams, VertexPassWritesNothingWithoutStorage)
     SmoothVertexNormals(mesh.get());
     EXPECT_FALSE(SameBits(mesh->normals[0], {0, 0, 0}));
     EXPECT_GT(smoothWorkBytes, 0u);
+}
+
+} // namespace
+
+namespace
+{
+
+// Runs the fast and the plain smoothing on copies of the mesh; both must return the same,
+// leave the same record and report the same progress.
+void ExpectSameAsPlain(const Mesh* mesh)
+{
+    MeshPtr fast(CopyMesh(mesh)), plain(CopyMesh(mesh));
+    int fastResult = 0, plainResult = 0;
+    auto fastLog = RecordProgress([&] { fastResult = SmoothMeshNormals(fast.get()); });
+    auto plainLog = RecordProgress([&] { plainResult = OracleSmoothMeshNormals(plain.get()); });
+    EXPECT_EQ(fastResult, plainResult);
+    EXPECT_EQ(MeshImage(fast.get()), MeshImage(plain.get()));
+    EXPECT_EQ(fastLog, plainLog);
+}
+
+// How a vertex of a hand-built case takes part: not at all, through a facet facing up or
+// down, through a degenerate facet (zero normal), or a degenerate facet and then one facing up.
+enum Role
+{
+    UNUSED,
+    UP,
+    DOWN,
+    FLAT,
+    FLAT_THEN_UP
+};
+
+struct Placed
+{
+    Vec3 at;
+    Role role;
+};
+
+uint32_t FacetsOf(Role role)
+{
+    return role == UNUSED ? 0 : role == FLAT_THEN_UP ? 2 : 1;
+}
+
+// Each placed vertex in order, then two private corner vertices per facet.
+MeshPtr PlacedMesh(const std::vector<Placed>& placed)
+{
+    uint32_t n = uint32_t(placed.size()), facets = 0;
+    for (const Placed& p : placed)
+        facets += FacetsOf(p.role);
+    MeshPtr mesh(NewMesh(n + 2 * facets, facets));
+    uint32_t f = 0;
+    for (uint32_t v = 0; v < n; ++v)
+    {
+        Vec3 p = placed[v].at;
+        mesh->vertices[v] = p;
+        float tilt = 0.01f * float(v % 7);
+        for (uint32_t k = 0; k < FacetsOf(placed[v].role); ++k, ++f)
+        {
+            int32_t a = int32_t(n + 2 * f), b = a + 1;
+            bool flat = placed[v].role == FLAT || (placed[v].role == FLAT_THEN_UP && k == 0);
+            mesh->vertices[a] = {p.x + 1, p.y, p.z + (flat ? 0 : tilt)};
+            mesh->vertices[b] = flat ? Vec3{p.x + 2, p.y, p.z} : Vec3{p.x, p.y + 1, p.z - tilt};
+            if (placed[v].role == DOWN)
+                std::swap(a, b);
+            SetTriangle(mesh.get(), f, int32_t(v), a, b);
+        }
+    }
+    FinishMesh(mesh.get());
+    return mesh;
+}
+
+// count vertices at one point, with roles by index from the pattern.
+std::vector<Placed> Pile(Vec3 at, uint32_t count, std::vector<Role> pattern)
+{
+    std::vector<Placed> placed;
+    for (uint32_t k = 0; k < count; ++k)
+        placed.push_back({at, pattern[k % pattern.size()]});
+    return placed;
+}
+
+std::vector<Placed> Joined(std::vector<std::vector<Placed>> parts)
+{
+    std::vector<Placed> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+TEST(SmoothSeams, WorstCasesMatchPlainAlgorithm)
+{
+    const Vec3 p = {0.25f, -3, 7}, far = {1e30f, 0, 0};
+    const float step = 1.0f / 2048;
+    struct Row
+    {
+        const char* name;
+        std::vector<Placed> placed;
+    } rows[] = {
+        {"stray far vertex",
+         Joined({Pile(p, 3, {UP}),
+                 {{far, UP}, {{0.5f, 0, 0}, UP}, {far, UP}, {{-1e30f, 0, 0}, UP}},
+                 {{{8192 - step, 1, 1}, UP}, {{8192, 1, 1}, UP}, {{16384, 2, 2}, UP}},
+                 {{{16384 - 2 * step, 2, 2}, UP}, {{16384, 2, 2}, DOWN}, {{16384, 2, 2}, UP}}})},
+        {"unused vertices",
+         Joined({{{p, UNUSED}},
+                 Pile(p, 4, {UP, UNUSED, DOWN, FLAT}),
+                 {{{p.x + 0.0003f, p.y, p.z}, UP}, {far, UNUSED}, {far, UP}, {p, UNUSED}}})},
+        {"zero pile", Joined({Pile(p, 45, {FLAT}), {{p, UNUSED}}, Pile(p, 5, {UP})})},
+        {"unused heads over a zero pile",
+         Joined({Pile(p, 6, {UNUSED, FLAT, FLAT}), Pile(p, 4, {UP, UNUSED}), Pile(p, 3, {FLAT})})},
+        {"equal pile", Pile(p, 75, {UP})},
+        {"opposite pile", Pile(p, 75, {UP, DOWN, DOWN})},
+        {"degenerate first facets", Pile(p, 50, {FLAT_THEN_UP, UP, FLAT, DOWN, UNUSED})},
+        {"opposite first", Joined({Pile(p, 3, {DOWN}), Pile(p, 40, {UNUSED, UP, FLAT})})},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.name);
+        MeshPtr mesh = PlacedMesh(row.placed);
+        ExpectSameAsPlain(mesh.get());
+    }
+}
+
+// Random meshes on a coarse lattice with offsets around the box edge and the cell borders,
+// stray far and non-finite coordinates, unused vertices and piles under degenerate facets.
+class OutlierMeshes
+{
+public:
+    explicit OutlierMeshes(uint32_t draw) : random(draw) {}
+
+    MeshPtr Draw()
+    {
+        uint32_t vertices = 30 + Below(170), facets = vertices / 2 + Below(vertices * 2);
+        MeshPtr mesh(NewMesh(vertices, facets));
+        for (uint32_t v = 0; v < vertices; ++v)
+            mesh->vertices[v] = Position(v > 0 ? mesh->vertices[Below(v)] : Vec3{0, 0, 0});
+        std::vector<int32_t> used; // about a quarter of the vertices stay unused
+        for (uint32_t v = 0; v < vertices; ++v)
+            if (Below(4) != 0)
+                used.push_back(int32_t(v));
+        if (used.empty())
+            used.push_back(0);
+        for (uint32_t f = 0; f < facets; ++f)
+        {
+            int32_t c[4];
+            for (int32_t& corner : c)
+                corner = used[Below(uint32_t(used.size()))];
+            if (Below(4) == 0)
+                SetQuad(mesh.get(), f, c[0], c[1], c[2], c[3]);
+            else
+                SetTriangle(mesh.get(), f, c[0], c[1], c[2]);
+        }
+        FinishMesh(mesh.get());
+        return mesh;
+    }
+
+private:
+    std::mt19937 random;
+
+    uint32_t Below(uint32_t n)
+    {
+        return n ? uint32_t(random() % n) : 0;
+    }
+
+    // A copy of an earlier position (piles), a shifted copy, a lattice point or an outlier.
+    Vec3 Position(Vec3 earlier)
+    {
+        static const float offsets[] = {0,       0.0002f,     -0.0004999f,  0.0005f,
+                                        0.0006f, 1.0f / 512,  -1.0f / 512,  0.0019f,
+                                        1e-7f,   1.0f / 2048, -1.0f / 2048, 0.3f};
+        static const float outliers[] = {1e30f,
+                                         -1e30f,
+                                         16384.0f,
+                                         8192.0f,
+                                         3e38f,
+                                         std::numeric_limits<float>::infinity(),
+                                         std::numeric_limits<float>::quiet_NaN()};
+        uint32_t pick = Below(20);
+        if (pick < 5)
+            return earlier;
+        if (pick < 10)
+        {
+            float* axis = &earlier.x + Below(3);
+            *axis += offsets[Below(sizeof offsets / sizeof *offsets)];
+            return earlier;
+        }
+        Vec3 lattice = {0.5f * float(Below(3)), 0.5f * float(Below(2)), 0};
+        if (pick == 19)
+            (&lattice.x)[Below(3)] = outliers[Below(sizeof outliers / sizeof *outliers)];
+        return lattice;
+    }
+};
+
+TEST(SmoothSeams, RandomMeshesWithOutliersMatchPlainAlgorithm)
+{
+    int joined = 0;
+    for (uint32_t draw = 1; draw <= 150; ++draw)
+    {
+        SCOPED_TRACE(draw);
+        MeshPtr mesh = OutlierMeshes(draw).Draw();
+        ExpectSameAsPlain(mesh.get());
+        MeshPtr probe(CopyMesh(mesh.get()));
+        SmoothMeshNormals(probe.get());
+        joined += (probe->flags & MESH_DUPLICATE_NORMALS) != 0;
+    }
+    EXPECT_GT(joined, 100); // the draws must exercise seams
 }
 
 } // namespace
