@@ -112,6 +112,9 @@ void FreeMesh(Mesh* mesh);
 
 // Reads one OBJ file into a new mesh, owned by the caller; null when the file cannot be
 // opened or an array cannot be allocated. path holds at most 255 characters.
+// The reader keeps process-wide state while it runs (the group and material name tables,
+// the block buffer of the file stream, the progress display): it is not reentrant, and two
+// reads must not run at the same time on different threads.
 Mesh* ReadObjMesh(const char* path);
 
 // Sets MESH_DUPLICATE_NORMALS when two normals are equal component by component.
