@@ -5,7 +5,7 @@
 // plain scan of all facets and all later vertices would form it.
 #include "ops/ops.h"
 
-#include "ui/ui.h"
+#include "ui/progress.h"
 
 #include <cmath>
 #include <cstring>
