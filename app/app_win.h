@@ -7,6 +7,8 @@ struct Mesh;
 
 // The one mesh the program holds, or null (at start and after a failed import).
 extern Mesh* currentMesh;
+// Makes mesh (or null) the current mesh, and the one the panels show.
+void SetCurrentMesh(Mesh* mesh);
 
 // Registers the main window class (named by string 109) and the two panel classes.
 void RegisterWindowClasses(HINSTANCE instance);

@@ -26,10 +26,10 @@ static void ImportCommand(HWND window)
     DisableCommandButtons();
     if (currentMesh)
         FreeMesh(currentMesh);
-    currentMesh = NULL;
+    SetCurrentMesh(NULL);
     UpdateAllWindows();
-    currentMesh = ReadObjMesh(path);
-    EnableCommandButtons();
+    SetCurrentMesh(ReadObjMesh(path));
+    EnableCommandButtons(currentMesh);
     InvalidatePanel(meshNameWindow);
     InvalidatePanel(statsWindow);
 }
@@ -56,7 +56,7 @@ static void LongOperationCommand(void (*operation)(Mesh*))
     DisableCommandButtons();
     UpdateAllWindows();
     operation(currentMesh);
-    EnableCommandButtons();
+    EnableCommandButtons(currentMesh);
     InvalidatePanel(statsWindow);
 }
 

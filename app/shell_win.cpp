@@ -7,6 +7,12 @@
 
 Mesh* currentMesh;
 
+void SetCurrentMesh(Mesh* mesh)
+{
+    currentMesh = mesh;
+    panelMesh = mesh;
+}
+
 static char windowClassName[100];
 static char windowTitle[100];
 static HACCEL accelerators;
@@ -70,7 +76,7 @@ void EndKorvella()
 {
     if (currentMesh)
         FreeMesh(currentMesh);
-    currentMesh = NULL;
+    SetCurrentMesh(NULL);
     if (panelFont)
         DeleteObject(panelFont);
     panelFont = NULL;

@@ -2,6 +2,7 @@
 #include "cli.h"
 
 #include "export/export.h"
+#include "ops/ops.h"
 
 #include <cctype>
 #include <cerrno>
@@ -115,7 +116,7 @@ static bool ParseScaleFactor(const char* text, float* factor, const char** end)
     double value = std::strtod(text, &stop);
     if (stop == text || !std::isfinite(value))
         return false;
-    if (value < CLI_SCALE_MIN_PERCENT / 100.0 || value > CLI_SCALE_MAX)
+    if (!ScaleFactorInRange(static_cast<float>(value)))
         return false;
     *factor = static_cast<float>(value);
     *end = stop;

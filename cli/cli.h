@@ -43,8 +43,6 @@ struct CliStep
 enum
 {
     CLI_MESSAGE_SIZE = 512,
-    CLI_SCALE_MIN_PERCENT = 5, // factors lie between 0.05 and 20
-    CLI_SCALE_MAX = 20,
 };
 
 // The parsed command line. steps and inputs are allocated at the argument count and owned by
@@ -76,7 +74,8 @@ void FreeCliArguments(CliArguments* arguments);
 
 // Parses an option word: decimal or 0x-hexadecimal, at most 32 bits. False when malformed.
 bool ParseOptionWord(const char* text, uint32_t* word);
-// Parses "S" or "X,Y,Z", each factor a finite number from 0.05 to 20. False otherwise.
+// Parses "S" or "X,Y,Z", each factor a finite number that rounds to a factor in the scale
+// dialog's range (ScaleFactorInRange). False otherwise.
 bool ParseScaleFactors(const char* text, Vec3* scale);
 
 // The --help text and the --version line, each ending with a line end.

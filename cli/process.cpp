@@ -3,6 +3,7 @@
 
 #include "export/export.h"
 #include "ops/ops.h"
+#include "res/resource.h"
 
 #include <cstring>
 
@@ -12,6 +13,8 @@ static const char folderSeparator = '\\';
 static const char folderSeparator = '/';
 #endif
 
+// A folder path that needs no separator before a file name: it ends with one (either kind,
+// since Windows' file functions take "/" too), or is a bare drive ("C:").
 static bool EndsWithSeparator(const char* path)
 {
     size_t length = std::strlen(path);
@@ -85,17 +88,17 @@ static bool ApplyStep(Mesh* mesh, const CliStep* step)
     case CLI_SMOOTH:
         return SmoothMeshNormals(mesh) != 0;
     case CLI_COMPACT:
-        if (!(mesh->flags & MESH_DUPLICATE_NORMALS))
+        if (!IsCommandOffered(mesh, IDC_COMPACT_NORMALS))
             return true;
         CompactNormals(mesh);
         return !(mesh->flags & MESH_DUPLICATE_NORMALS);
     case CLI_TRIANGULATE:
-        if (!(mesh->flags & MESH_HAS_QUADS))
+        if (!IsCommandOffered(mesh, IDC_QUADS_TO_TRIANGLES))
             return true;
         ConvertQuadsToTriangles(mesh);
         return !(mesh->flags & MESH_HAS_QUADS);
     case CLI_SCALE:
-        if (mesh->flags & MESH_HAS_VERTICES)
+        if (IsCommandOffered(mesh, IDC_SCALE_VERTICES))
             return SetMeshScale(mesh, step->scale.x, step->scale.y, step->scale.z);
         return true;
     }

@@ -5,10 +5,6 @@
 
 struct Mesh;
 
-// The mesh the open modal dialog (export options or scale) works on. Set by WriteObjMesh
-// and ScaleVertices before their dialog opens; read only while a dialog is open.
-extern Mesh* dialogMesh;
-
 // Shows the "ObjSaveOpts" dialog over the main window, then (after OK) gives the path the
 // default extension ".obj" and writes the mesh there. A null mesh or Cancel writes nothing.
 void WriteObjMesh(Mesh* mesh, const char* path);

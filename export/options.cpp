@@ -2,11 +2,15 @@
 #include "export/export.h"
 
 #include "mesh/mesh.h"
+#include "res/resource.h"
 
 uint32_t exportOptions = EXPORT_OPTIONS_AT_START;
 
 static const int controlIds[EXPORT_DIALOG_CONTROL_COUNT] = {
-    1000, 1001, 1011, 1006, 1002, 1005, 1012, 1003, 1004, 1007, 1008, 1009, 1010,
+    IDC_EXPORT_VERTICES,  IDC_EXPORT_UV_COORDS, IDC_FLIP_UV_HORIZONTALLY, IDC_FLIP_UV_VERTICALLY,
+    IDC_EXPORT_NORMALS,   IDC_EXPORT_FACES,     IDC_REVERSE_FACES,        IDC_EXPORT_GROUP_NAMES,
+    IDC_EXPORT_MATERIALS, IDC_SORT_AS_LOADED,   IDC_SORT_BY_MATERIAL,     IDC_SORT_BY_GROUP,
+    IDC_FACE_SORTING,
 };
 
 // The check boxes and the option bit each one stands for.

@@ -450,15 +450,6 @@ static void WriteWholeMesh(ObjOutput* out, const Mesh* mesh, uint32_t options)
 
 // ---- Paths and files ------------------------------------------------------------------------
 
-static bool IsFolderSeparator(char c)
-{
-#ifdef _WIN32
-    return c == '\\';
-#else
-    return c == '\\' || c == '/';
-#endif
-}
-
 static const char* PreviousCharacter(const char* start, const char* current)
 {
 #ifdef _WIN32

@@ -9,8 +9,6 @@
 #include "res/resource.h"
 #include "ui/ui_win.h"
 
-Mesh* dialogMesh = nullptr;
-
 // The dialog control of each item of the rules.
 static HWND ExportControl(HWND dialog, int item)
 {

@@ -5,7 +5,7 @@
 // value occurs again further on. A hash table of first occurrences finds it in one pass.
 #include "mesh.h"
 
-#include "ui/ui.h"
+#include "ui/progress.h"
 
 #include <cstdint>
 #include <cstring>

@@ -11,6 +11,16 @@
 int allocationFailAt = 0;
 int allocationCount = 0;
 long allocationsHeld = 0;
+Mesh* dialogMesh = nullptr;
+
+bool IsFolderSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '\\';
+#else
+    return c == '\\' || c == '/';
+#endif
+}
 
 void* AllocateArray(size_t count, size_t size)
 {

@@ -110,8 +110,20 @@ extern long allocationsHeld;
 // A null mesh does nothing.
 void FreeMesh(Mesh* mesh);
 
+// True for a character that separates folders in a path: the backslash, and on POSIX systems
+// also "/".
+bool IsFolderSeparator(char c);
+
+// The mesh the open modal dialog (export options or scale) works on. Set by the export
+// command's writer and by the scale command before their dialog opens; read only while a
+// dialog is open.
+extern Mesh* dialogMesh;
+
 // Reads one OBJ file into a new mesh, owned by the caller; null when the file cannot be
 // opened or an array cannot be allocated. path holds at most 255 characters.
+// The reader keeps process-wide state while it runs (the group and material name tables,
+// the block buffer of the file stream, the progress display): it is not reentrant, and two
+// reads must not run at the same time on different threads.
 Mesh* ReadObjMesh(const char* path);
 
 // Sets MESH_DUPLICATE_NORMALS when two normals are equal component by component.

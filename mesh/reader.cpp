@@ -11,7 +11,7 @@
 // instead), so a face whose index does not fit 32 bits yields no facet everywhere alike.
 #include "mesh.h"
 
-#include "ui/ui.h"
+#include "ui/progress.h"
 
 #include <cstdio>
 #include <cstring>

@@ -3,7 +3,7 @@
 // components, so the cost is linear in normals and corners.
 #include "ops/ops.h"
 
-#include "ui/ui.h"
+#include "ui/progress.h"
 
 #include <cmath>
 #include <cstring>

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "mesh/mesh.h"
+#include "res/resource.h"
 
 // ---- Smoothing ------------------------------------------------------------------------------
 
@@ -40,11 +41,17 @@ void ConvertQuadsToTriangles(Mesh* mesh);
 
 enum
 {
-    SCALE_POSITION_MAX = 200,  // slider and spinner positions run 0 (x20) to 200 (x0.05)
-    SCALE_POSITION_ONE = 100,  // the position of factor 1
-    SCALE_TEXT_SIZE = 16,      // room for one factor text
-    SCALE_AXIS_FIRST_ID = 1015 // the X edit field's identifier; Y and Z follow
+    SCALE_POSITION_MAX = 200,         // slider and spinner positions run 0 (x20) to 200 (x0.05)
+    SCALE_POSITION_ONE = 100,         // the position of factor 1
+    SCALE_TEXT_SIZE = 16,             // room for one factor text
+    SCALE_AXIS_FIRST_ID = IDC_SCALE_X // the X edit field's identifier; Y and Z follow
 };
+
+// The range of every scale factor, in the dialog and in the batch tool alike.
+constexpr float SCALE_FACTOR_MIN = 0.05f;
+constexpr float SCALE_FACTOR_MAX = 20.0f;
+// True when factor lies between SCALE_FACTOR_MIN and SCALE_FACTOR_MAX, both included.
+bool ScaleFactorInRange(float factor);
 
 // The factor of a position 0..200 (rounded to single precision).
 float ScaleFactorFromPosition(int position);
@@ -56,7 +63,7 @@ void FormatScaleFactor(float factor, char* text, size_t size);
 // 3000 and -3000 as the reader does.
 void RecomputeMeshBounds(Mesh* mesh);
 // Sets the mesh's three factors and recomputes its bounds; false (mesh unchanged) when a
-// factor is not between 0.05 and 20.
+// factor is out of range.
 bool SetMeshScale(Mesh* mesh, float x, float y, float z);
 
 // ---- Scale dialog decisions -----------------------------------------------------------------

@@ -16,7 +16,7 @@ float ScaleFactorFromPosition(int position)
     if (position > SCALE_POSITION_MAX)
         position = SCALE_POSITION_MAX;
     const double step = 0.01f; // single-precision constants, evaluated in double
-    const double most = 20.0f;
+    const double most = SCALE_FACTOR_MAX;
     if (position < SCALE_POSITION_ONE)
         return float(double(SCALE_POSITION_ONE - position) * step * most);
     if (position > SCALE_POSITION_ONE)
@@ -75,14 +75,14 @@ void RecomputeMeshBounds(Mesh* mesh)
     mesh->boundsMax = high;
 }
 
-static bool FactorInRange(float factor)
+bool ScaleFactorInRange(float factor)
 {
-    return factor >= 0.05f && factor <= 20.0f;
+    return factor >= SCALE_FACTOR_MIN && factor <= SCALE_FACTOR_MAX;
 }
 
 bool SetMeshScale(Mesh* mesh, float x, float y, float z)
 {
-    if (!FactorInRange(x) || !FactorInRange(y) || !FactorInRange(z))
+    if (!ScaleFactorInRange(x) || !ScaleFactorInRange(y) || !ScaleFactorInRange(z))
         return false;
     mesh->scale = {x, y, z};
     RecomputeMeshBounds(mesh);

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "export/export_win.h"
 #include "mesh/mesh.h"
 #include "ops/ops.h"
 #include "ops/ops_win.h"

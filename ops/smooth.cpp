@@ -13,7 +13,7 @@
 // (those facing another way included): about K*K/60 candidate checks.
 #include "ops/ops.h"
 
-#include "ui/ui.h"
+#include "ui/progress.h"
 
 #include <cmath>
 #include <cstring>

@@ -3,7 +3,7 @@
 // facets and the lists are written in one pass over the old facets.
 #include "ops/ops.h"
 
-#include "ui/ui.h"
+#include "ui/progress.h"
 
 #include <cstring>
 

@@ -42,8 +42,6 @@ BUTTONS = [
 
 CAPTION_NORMAL = (151, 147, 135)
 CAPTION_DISABLED = (85, 80, 70)
-TITLE_CAPTION = (196, 170, 92)  # the product name in the gold of the progress fill
-TITLE_DISABLED = (96, 84, 54)
 FILL_STRIPES = [(175, 147, 35), (201, 170, 38), (218, 185, 40), (235, 200, 42),
                 (253, 216, 45), (223, 185, 34), (193, 153, 22), (134, 91, 0)]
 
@@ -161,7 +159,7 @@ def mesh_name_strip():
     save_bmp(image, 187)
 
 
-def button_face(caption, width, pressed, disabled, title):
+def button_face(caption, width, pressed, disabled):
     height = 32
     top, bottom = ((52, 47, 41), (66, 60, 52)) if pressed else ((74, 68, 59), (50, 45, 39))
     image = vertical_gradient(width, height, top, bottom)
@@ -178,12 +176,8 @@ def button_face(caption, width, pressed, disabled, title):
     draw.line([(2, height - 3), (width - 3, height - 3)], fill=mix(shadow, bottom, 0.5))
     draw.rectangle([0, 0, width - 1, height - 1], outline=(0, 0, 0))
 
-    if title:
-        color = TITLE_DISABLED if disabled else TITLE_CAPTION
-    else:
-        color = CAPTION_DISABLED if disabled else CAPTION_NORMAL
-    font = ImageFont.truetype(os.path.join(FONT_DIR, "LiberationSans-BoldItalic.ttf"),
-                              (16 if title else 14) * SS)
+    color = CAPTION_DISABLED if disabled else CAPTION_NORMAL
+    font = ImageFont.truetype(os.path.join(FONT_DIR, "LiberationSans-BoldItalic.ttf"), 14 * SS)
     text = Image.new("L", (width * SS, height * SS), 0)
     tdraw = ImageDraw.Draw(text)
     box = tdraw.textbbox((0, 0), caption, font=font)
@@ -203,10 +197,9 @@ def button_face(caption, width, pressed, disabled, title):
 
 def buttons():
     for caption, width, normal, pressed, disabled in BUTTONS:
-        title = normal == 143
-        save_bmp(button_face(caption, width, False, False, title), normal)
-        save_bmp(button_face(caption, width, True, False, title), pressed)
-        save_bmp(button_face(caption, width, False, True, title), disabled)
+        save_bmp(button_face(caption, width, False, False), normal)
+        save_bmp(button_face(caption, width, True, False), pressed)
+        save_bmp(button_face(caption, width, False, True), disabled)
 
 
 def progress_bitmaps():

@@ -2,6 +2,7 @@
 #include "mesh/mesh.h"
 #include "progress_recorder.h"
 #include "reader_literal.h"
+#include "test_hooks.h"
 #include "ui/ui.h"
 
 #include <gtest/gtest.h>
@@ -44,19 +45,8 @@ bool Analyze(const std::vector<Vec3>& normals, bool literal, Log& log)
     return flagged;
 }
 
-class AnalysisTest : public ::testing::Test
+class AnalysisTest : public HookedTest
 {
-protected:
-    void SetUp() override
-    {
-        ShowProgress("", 0, 0, 0, 0, false);
-        progressLogEnabled = true;
-        allocationFailAt = 0;
-    }
-    void TearDown() override
-    {
-        allocationFailAt = 0;
-    }
 };
 
 const float NAN_F = NAN;

@@ -6,6 +6,7 @@
 #include "mesh_gen.h"
 #include "ops/ops.h"
 #include "progress_recorder.h"
+#include "test_hooks.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -102,11 +103,12 @@ bool RunSteps(Mesh* mesh, const std::vector<Step>& steps)
     return false;
 }
 
-class LimitsPipeline : public ::testing::Test
+class LimitsPipeline : public HookedTest
 {
 protected:
     void SetUp() override
     {
+        HookedTest::SetUp();
         progressLogEnabled = false;
         input = WriteScratchFile("in.obj", PIPELINE_FILE);
         output = ScratchPath("out.obj");
@@ -122,8 +124,7 @@ protected:
     }
     void TearDown() override
     {
-        allocationFailAt = 0;
-        progressLogEnabled = true;
+        HookedTest::TearDown();
         std::remove(input.c_str());
         std::remove(output.c_str());
     }

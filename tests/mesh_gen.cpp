@@ -331,7 +331,8 @@ Mesh* GenerateMesh(uint32_t draw, const MeshGenOptions& options)
     {
         const FacetSpec& shape = facets[f];
         if (shape.count == 4)
-            SetQuad(mesh, f, shape.corners[0], shape.corners[1], shape.corners[2], shape.corners[3]);
+            SetQuad(mesh, f, shape.corners[0], shape.corners[1], shape.corners[2],
+                    shape.corners[3]);
         else
             SetTriangle(mesh, f, shape.corners[0], shape.corners[1], shape.corners[2]);
         mesh->facets[f].groupIndex = g.Below(groups);
@@ -343,7 +344,7 @@ Mesh* GenerateMesh(uint32_t draw, const MeshGenOptions& options)
     return mesh;
 }
 
-// ---- copies and images ----
+// ---- copies ----
 
 template <typename T> static T* CopyArray(const T* from, size_t count)
 {
@@ -374,38 +375,4 @@ Mesh* CopyMesh(const Mesh* mesh)
     copy->groups = CopyTable(mesh->groups, mesh->groupCount);
     copy->materials = CopyTable(mesh->materials, mesh->materialCount);
     return copy;
-}
-
-static void Append(std::string& image, const void* bytes, size_t size)
-{
-    if (size)
-        image.append(static_cast<const char*>(bytes), size);
-}
-
-static void AppendTable(std::string& image, const Group* table, uint32_t count)
-{
-    for (uint32_t e = 0; table && e < count; ++e)
-    {
-        Append(image, table[e].name, MESH_NAME_SIZE);
-        Append(image, &table[e].facetListCount, sizeof(uint32_t) * 2);
-        if (table[e].facetListCount)
-            Append(image, table[e].facetList, sizeof(uint32_t) * table[e].facetListCount);
-    }
-}
-
-std::string MeshImage(const Mesh* mesh)
-{
-    std::string image;
-    // the record's text, counts, factors and bounds stand before its first pointer
-    Append(image, mesh, offsetof(Mesh, facets));
-    Append(image, &mesh->flags, sizeof mesh->flags);
-    Append(image, mesh->facets, sizeof(Facet) * mesh->facetCount);
-    Append(image, mesh->vertices, sizeof(Vec3) * mesh->vertexCount);
-    if (mesh->normals)
-        Append(image, mesh->normals, sizeof(Vec3) * mesh->normalCount);
-    Append(image, mesh->uCoords, sizeof(float) * mesh->uvCount);
-    Append(image, mesh->vCoords, sizeof(float) * mesh->uvCount);
-    AppendTable(image, mesh->groups, mesh->groupCount);
-    AppendTable(image, mesh->materials, mesh->materialCount);
-    return image;
 }

@@ -1,5 +1,5 @@
 // In-memory meshes for tests and benchmarks: hand-built records, random meshes with seams
-// and awkward cases, deep copies, and a byte image of a record for exact comparison.
+// and awkward cases, and deep copies (mesh_check.h gives the image to compare them by).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh_check.h"
 #include "progress_recorder.h"
 
 // A zero-filled record with vertexCount vertices at the origin, facetCount triangles
@@ -41,9 +42,6 @@ MeshGenOptions OptionsForDraw(uint32_t draw);
 
 // A deep copy, allocated like the original.
 Mesh* CopyMesh(const Mesh* mesh);
-// Every meaningful byte of the record (counts, flags, factors, bounds, arrays up to their
-// counts, facet records whole, names and lists), without pointer values.
-std::string MeshImage(const Mesh* mesh);
 
 // Owns a mesh and frees it with FreeMesh.
 struct MeshDeleter

@@ -1,5 +1,6 @@
-// Mesh names from paths and the statistics lines, with and without a mesh.
+// Mesh names from paths, the statistics lines, and the commands a mesh offers.
 #include "mesh/mesh.h"
+#include "res/resource.h"
 #include "ui/ui.h"
 
 #include <gtest/gtest.h>
@@ -86,4 +87,41 @@ TEST(StatisticsLines, ScaledBoundsAndCounts)
     }
     FormatMeshNameLine(&mesh, line);
     EXPECT_STREQ("Mesh Name: chair", line);
+}
+
+TEST(IsCommandOffered, FollowsTheMeshFlags)
+{
+    struct Row
+    {
+        const char* name;
+        bool mesh;
+        uint32_t flags;
+        const char* offered; // About, Import, Export, Smooth, Compact, Quads, Scale
+    };
+    const Row rows[] = {
+        {"no mesh", false, ~0u, "AI-----"},
+        {"triangles, distinct normals, vertices", true, MESH_HAS_VERTICES, "AIES--V"},
+        {"no vertices", true, 0, "AIES---"},
+        {"quads", true, MESH_HAS_VERTICES | MESH_HAS_QUADS, "AIES-QV"},
+        {"equal normals", true, MESH_HAS_VERTICES | MESH_DUPLICATE_NORMALS, "AIESC-V"},
+        {"everything", true, ~0u, "AIESCQV"},
+        {"other flags only", true, MESH_HAS_NORMALS | MESH_HAS_UVS | MESH_SMOOTHED, "AIES---"},
+    };
+    const int commands[] = {IDM_ABOUT,         IDM_IMPORT,          IDM_EXPORT,
+                            IDC_SMOOTH_SEAMS,  IDC_COMPACT_NORMALS, IDC_QUADS_TO_TRIANGLES,
+                            IDC_SCALE_VERTICES};
+    Mesh mesh = {};
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.name);
+        mesh.flags = row.flags;
+        std::string offered;
+        for (int i = 0; i < 7; i++)
+            offered +=
+                IsCommandOffered(row.mesh ? &mesh : nullptr, commands[i]) ? "AIESCQV"[i] : '-';
+        EXPECT_EQ(offered, row.offered);
+    }
+    // identifiers that are no button (the menu's commands, Exit, controls) are never offered
+    for (int id : {IDM_EXIT, IDM_SMOOTH_ALL, IDM_QUADS_TO_TRIANGLES, IDC_SCALE_X, 0, -1})
+        EXPECT_FALSE(IsCommandOffered(&mesh, id)) << id;
 }

@@ -1,6 +1,7 @@
 // ReadObjMesh: counts, names, faces, line pieces, progress calls, failures and bad input.
 #include "mesh/mesh.h"
 #include "progress_recorder.h"
+#include "test_hooks.h"
 #include "test_util.h"
 #include "ui/ui.h"
 
@@ -20,21 +21,13 @@ namespace
 
 using Log = std::vector<std::string>;
 
-class ReaderTest : public ::testing::Test
+class ReaderTest : public HookedTest
 {
 protected:
-    void SetUp() override
-    {
-        ShowProgress("", 0, 0, 0, 0, false);
-        ClearProgressLog();
-        progressLogEnabled = true;
-        allocationFailAt = 0;
-    }
     void TearDown() override
     {
         FreeMesh(mesh);
-        allocationFailAt = 0;
-        progressLogEnabled = true;
+        HookedTest::TearDown();
     }
     // Reads text written to a scratch file; checks the record's invariants.
     Mesh* Read(const std::string& text, const std::string& tag = "in.obj")

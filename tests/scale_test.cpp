@@ -1,6 +1,7 @@
 // Scale factors: the position scale, the opening positions, the factor text, the bounds, and
 // the scale dialog's decisions on each event.
 #include "mesh_gen.h"
+#include "test_hooks.h"
 
 #include "ops/ops.h"
 
@@ -99,13 +100,12 @@ TEST(ScaleArithmetic, BoundsAndBatchFactors)
     EXPECT_EQ(empty->boundsMax.z, -3000.0f);
 }
 
-class ScaleDialog : public ::testing::Test
+class ScaleDialog : public HookedTest
 {
 protected:
     void SetUp() override
     {
-        scaleLocked = true;
-        scaleLastAxis = SCALE_AXIS_FIRST_ID;
+        HookedTest::SetUp();
         mesh.reset(NewMesh(1, 0));
     }
     std::string Texts(const ScaleDialogView& view)

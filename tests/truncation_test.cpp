@@ -4,6 +4,7 @@
 #include "mesh/mesh.h"
 #include "ops/ops.h"
 #include "progress_recorder.h"
+#include "test_hooks.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -66,16 +67,13 @@ void WriteAndReadBack(Mesh* mesh, uint32_t options)
     FreeMesh(back);
 }
 
-class TruncationSweep : public ::testing::TestWithParam<const char*>
+class TruncationSweep : public HookedTest, public ::testing::WithParamInterface<const char*>
 {
 protected:
     void SetUp() override
     {
+        HookedTest::SetUp();
         progressLogEnabled = false;
-    }
-    void TearDown() override
-    {
-        progressLogEnabled = true;
     }
 };
 

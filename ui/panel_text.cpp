@@ -13,15 +13,6 @@ const PanelPoint statisticsLinePoints[STATISTICS_LINE_COUNT] = {
     {15, 185}, {15, 205}, {15, 225}, {135, 185}, {135, 205}, {135, 225},
 };
 
-static bool IsFolderSeparator(char c)
-{
-#ifdef _WIN32
-    return c == '\\';
-#else
-    return c == '\\' || c == '/';
-#endif
-}
-
 static const char* MeshNameStart(const char* path)
 {
     const char* separator = nullptr;

@@ -1,10 +1,10 @@
 // The two information panels: the mesh-name strip and the statistics panel, painted
-// from currentMesh at every paint.
+// from panelMesh at every paint.
 #include "ui/ui_win.h"
 
 #include <cstring>
 
-#include "app/app_win.h"
+const Mesh* panelMesh;
 
 // Transparent text in the panel font and colour; returns the font it replaced.
 static HGDIOBJ BeginPanelText(HDC dc)
@@ -49,7 +49,7 @@ LRESULT CALLBACK StatsWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return DefWindowProcA(window, message, wParam, lParam);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    PaintStatistics(window, dc, currentMesh);
+    PaintStatistics(window, dc, panelMesh);
     EndPaint(window, &paint);
     return 0;
 }
@@ -60,7 +60,7 @@ LRESULT CALLBACK MeshNameWindowProc(HWND window, UINT message, WPARAM wParam, LP
         return DefWindowProcA(window, message, wParam, lParam);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    PaintMeshName(window, dc, currentMesh);
+    PaintMeshName(window, dc, panelMesh);
     EndPaint(window, &paint);
     return 0;
 }

@@ -67,19 +67,6 @@ void DrawBitmap(HDC dc, int x, int y, int width, int height, HBITMAP bitmap, DWO
     DeleteDC(memory);
 }
 
-int ProgressFillLength(int32_t minimum, int32_t maximum, uint32_t position, int32_t width)
-{
-    int64_t range = static_cast<int64_t>(maximum) - minimum;
-    if (range <= 0)
-        return 0;
-    // the quotient is rounded to double before the multiplication: 31 of 58 gives 247
-    double quotient = static_cast<double>(position) / static_cast<double>(range);
-    double length = quotient * static_cast<double>(width - 8);
-    if (length >= width)
-        return width; // an overfilled bar is cut at its right edge anyway
-    return length > 0 ? static_cast<int>(length) : 0;
-}
-
 static void DrawProgressFrame(const ProgressBar* bar, HDC dc)
 {
     HDC memory = CreateCompatibleDC(dc);

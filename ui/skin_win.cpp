@@ -2,8 +2,6 @@
 // command buttons kept in step with the current mesh.
 #include "ui/ui_win.h"
 
-#include "app/app_win.h"
-#include "mesh/mesh.h"
 #include "res/resource.h"
 
 HINSTANCE appInstance;
@@ -176,20 +174,21 @@ static void EnableCommandButton(int commandId)
         EnableWindow(button->window, TRUE);
 }
 
-void EnableCommandButtons()
+void EnableCommandButtons(const Mesh* mesh)
 {
-    EnableCommandButton(IDM_ABOUT);
-    EnableCommandButton(IDM_IMPORT);
-    if (!currentMesh)
-        return;
-    EnableCommandButton(IDM_EXPORT);
-    EnableCommandButton(IDC_SMOOTH_SEAMS);
-    if (currentMesh->flags & MESH_HAS_QUADS)
-        EnableCommandButton(IDC_QUADS_TO_TRIANGLES);
-    if (currentMesh->flags & MESH_DUPLICATE_NORMALS)
-        EnableCommandButton(IDC_COMPACT_NORMALS);
-    if (currentMesh->flags & MESH_HAS_VERTICES)
-        EnableCommandButton(IDC_SCALE_VERTICES);
+    // the order in which the buttons come back
+    static const int commandIds[COMMAND_BUTTON_COUNT] = {
+        IDM_ABOUT,
+        IDM_IMPORT,
+        IDM_EXPORT,
+        IDC_SMOOTH_SEAMS,
+        IDC_QUADS_TO_TRIANGLES,
+        IDC_COMPACT_NORMALS,
+        IDC_SCALE_VERTICES,
+    };
+    for (int commandId : commandIds)
+        if (IsCommandOffered(mesh, commandId))
+            EnableCommandButton(commandId);
 }
 
 bool DrawCommandButton(const DRAWITEMSTRUCT* drawItem)

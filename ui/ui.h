@@ -1,56 +1,17 @@
-// Portable interface pieces: the progress display state, and the text the panels show.
+// Portable interface pieces: the progress display (ui/progress.h), and the text the panels
+// show.
 #pragma once
 
 #include <cstdint>
+
+#include "ui/progress.h"
 
 struct Mesh;
 
 enum
 {
-    PROGRESS_CAPTION_SIZE = 64,
     PANEL_LINE_SIZE = 256,
 };
-
-struct ProgressBarState
-{
-    int32_t minimum;
-    int32_t maximum;
-    uint32_t position;
-};
-
-// The one progress display: a caption and two bars, present only while open.
-struct ProgressState
-{
-    bool open;
-    char caption[PROGRESS_CAPTION_SIZE];
-    ProgressBarState primary;
-    ProgressBarState secondary;
-};
-
-// Process-wide display state; closed at start.
-extern ProgressState progressState;
-
-// Opens (show true while closed), retitles (show true while open; bars kept) or closes
-// (show false; a closed display stays closed) the progress display.
-void ShowProgress(const char* caption, int32_t minimum1, int32_t maximum1, int32_t minimum2,
-                  int32_t maximum2, bool show);
-// Moves the primary / secondary bar; nothing while the display is closed.
-void SetProgressPos(uint32_t position);
-void SetProgressPos2(uint32_t position);
-
-// What changed in the display, handed to the program's presenter.
-enum ProgressChange
-{
-    PROGRESS_OPENED,
-    PROGRESS_CAPTION,
-    PROGRESS_PRIMARY,
-    PROGRESS_SECONDARY,
-    PROGRESS_CLOSED,
-};
-
-// Supplied by each program at link time: shows progressState on screen before returning
-// (the progress window, a terminal bar, or a recorder in tests).
-void PresentProgress(ProgressChange change);
 
 // The mesh name of a path: the part after the last backslash (or, without one, the last
 // ":"; on POSIX systems "/" also separates folders), cut at its last "."; "InvalidMeshName"
@@ -72,6 +33,13 @@ struct PanelPoint
 
 // Where each statistics line is written in the statistics panel, in line order.
 extern const PanelPoint statisticsLinePoints[STATISTICS_LINE_COUNT];
+
+// Whether the command commandId (a command identifier of res/resource.h) is offered for mesh
+// (null when there is none): About and Import always; Export and Smooth Seams with a mesh;
+// Compact Normals with MESH_DUPLICATE_NORMALS, Quads to Triangles with MESH_HAS_QUADS,
+// Scale Vertices with MESH_HAS_VERTICES. Any other identifier is not offered. The window's
+// buttons and the batch tool's steps both follow it.
+bool IsCommandOffered(const Mesh* mesh, int commandId);
 
 // Formats statistics line index (0 to 12) for the mesh, or the placeholder without one.
 void FormatStatisticsLine(const Mesh* mesh, int index, char line[PANEL_LINE_SIZE]);

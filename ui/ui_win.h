@@ -45,9 +45,6 @@ extern ProgressBar* secondaryProgressBar;
 // bitmap is missing (nothing is registered then).
 bool RegisterProgressClass(HINSTANCE instance);
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Length of a bar's fill in pixels: position / (maximum - minimum) * (width - 8), truncated;
-// 0 for an empty or reversed range; never more than width (the rest is cut by the bar anyway).
-int ProgressFillLength(int32_t minimum, int32_t maximum, uint32_t position, int32_t width);
 // Stores position in the bar and redraws it at once, composed off-screen. Null does nothing.
 void DrawProgressBar(ProgressBar* bar, uint32_t position);
 // Stretches the whole bitmap onto (x, y, width, height) of dc. Null dc or bitmap does nothing.
@@ -55,6 +52,9 @@ void DrawBitmap(HDC dc, int x, int y, int width, int height, HBITMAP bitmap, DWO
 
 // ---- Information panels ----
 
+// The mesh the two panels show (null: none). The shell sets it whenever its current mesh is
+// replaced or released; the panels read it at every paint.
+extern const Mesh* panelMesh;
 LRESULT CALLBACK StatsWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK MeshNameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Write the mesh-name line / the thirteen statistics lines into dc (mesh may be null).
@@ -103,9 +103,9 @@ bool CreateMainWindows(HINSTANCE instance, int showCommand);
 void DisableCommandButtons();
 // Carries out every pending repaint of the main window, the panels and the buttons now.
 void UpdateAllWindows();
-// Enables the title plate and Import, and the buttons that currentMesh's flags allow; the
-// others are left as they are.
-void EnableCommandButtons();
+// Enables the buttons whose commands the mesh (null when there is none) offers, as
+// IsCommandOffered decides; the others are left as they are.
+void EnableCommandButtons(const Mesh* mesh);
 // Draws a button's face for its state; false for focus-only changes and unknown buttons.
 bool DrawCommandButton(const DRAWITEMSTRUCT* drawItem);
 // The button with this command identifier; null when there is none.

@@ -2,9 +2,13 @@
 #include "cli/cli.h"
 
 #include "export/export.h"
+#include "ops/ops.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -198,6 +202,32 @@ TEST(CliArguments, EmptyValueOfOutputIsRefused)
     EXPECT_NE(std::string(arguments.message).find("--out-dir needs a non-empty value"),
               std::string::npos);
     FreeCliArguments(&arguments);
+}
+
+// The batch tool takes exactly the factors the scale dialog's mesh record takes: the floats
+// next to both ends of the range are refused outside it and taken inside, by both.
+TEST(CliArguments, ScaleFactorsFollowTheDialogRange)
+{
+    Mesh mesh = {};
+    for (float limit : {SCALE_FACTOR_MIN, SCALE_FACTOR_MAX})
+        for (int step = -3; step <= 3; ++step)
+        {
+            float factor = limit;
+            for (int k = 0; k < std::abs(step); ++k)
+                factor = std::nextafter(factor, step < 0 ? 0.0f : 100.0f);
+            char text[32];
+            std::snprintf(text, sizeof text, "%.9g", double(factor));
+            SCOPED_TRACE(text);
+            Vec3 parsed = {};
+            bool accepted = ParseScaleFactors(text, &parsed);
+            bool inside = limit == SCALE_FACTOR_MIN ? step >= 0 : step <= 0;
+            EXPECT_EQ(accepted, inside);
+            EXPECT_EQ(accepted, SetMeshScale(&mesh, factor, factor, factor));
+            if (accepted)
+            {
+                EXPECT_EQ(parsed.x, factor);
+            }
+        }
 }
 
 TEST(CliArguments, ScaleFactorsAtAndAcrossTheLimits)

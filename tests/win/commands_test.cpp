@@ -30,18 +30,13 @@ std::vector<bool> EnabledButtons()
     return enabled;
 }
 
-// What EnableCommandButtons allows for the current mesh, from a fully disabled start.
+// The buttons the one command rule offers for the mesh, in button order.
 std::vector<bool> ButtonsForMesh(const Mesh* mesh)
 {
-    if (!mesh)
-        return {true, true, false, false, false, false, false};
-    return {true,
-            true,
-            true,
-            true,
-            (mesh->flags & MESH_DUPLICATE_NORMALS) != 0,
-            (mesh->flags & MESH_HAS_QUADS) != 0,
-            (mesh->flags & MESH_HAS_VERTICES) != 0};
+    std::vector<bool> offered;
+    for (const CommandButtonLayout& layout : commandButtonLayout)
+        offered.push_back(IsCommandOffered(mesh, layout.commandId));
+    return offered;
 }
 
 void SendCommand(int commandId)
@@ -124,9 +119,9 @@ protected:
     {
         allocationFailAt = 0;
         FreeMesh(currentMesh);
-        currentMesh = nullptr;
+        SetCurrentMesh(nullptr);
         DisableCommandButtons();
-        EnableCommandButtons();
+        EnableCommandButtons(nullptr);
         PumpMessages();
     }
     std::string path;

@@ -92,7 +92,7 @@ TEST(Panels, StatisticsOfTheCurrentMesh)
 {
     Mesh mesh = SampleMesh();
     Pixels placeholder = ExpectedPanel(IDB_STATISTICS, PaintStatistics, nullptr);
-    currentMesh = &mesh;
+    SetCurrentMesh(&mesh);
     for (const Panel& panel : Panels())
     {
         SCOPED_TRACE(panel.name);
@@ -101,7 +101,7 @@ TEST(Panels, StatisticsOfTheCurrentMesh)
         EXPECT_EQ(shown.rgb, ExpectedPanel(panel.bitmapId, panel.paint, &mesh).rgb);
         EXPECT_NE(shown.rgb, ExpectedPanel(panel.bitmapId, panel.paint, nullptr).rgb);
     }
-    currentMesh = nullptr;
+    SetCurrentMesh(nullptr);
     for (const Panel& panel : Panels())
         Repaint(panel.window);
     EXPECT_EQ(CaptureWindow(statsWindow).rgb, placeholder.rgb);

@@ -30,35 +30,6 @@ void CloseDisplay()
 
 } // namespace
 
-TEST(ProgressWindow, FillLengthRule)
-{
-    struct Row
-    {
-        int32_t minimum, maximum;
-        uint32_t position;
-        int width, expected;
-    };
-    const Row rows[] = {
-        {0, 3, 1, 472, 154},           // 464 / 3 = 154.67, truncated
-        {0, 58, 31, 472, 247},         // the quotient is rounded first: 247.99999...
-        {0, 100, 0, 472, 0},           // at the minimum: frame only
-        {0, 100, 100, 472, 464},       // full track
-        {0, 100, 150, 472, 472},       // overfilled: cut at the bar's edge
-        {5, 5, 3, 472, 0},             // zero range
-        {10, 5, 3, 472, 0},            // reversed range
-        {0, 1, 0xFFFFFFFFu, 472, 472}, // huge positions stay within the bar
-        {0, 7, 1, 472, 66},
-        {-2147483647 - 1, 2147483647, 2147483647u, 472, 231},
-    };
-    for (const Row& row : rows)
-    {
-        SCOPED_TRACE(testing::Message()
-                     << row.minimum << ".." << row.maximum << " at " << row.position);
-        EXPECT_EQ(ProgressFillLength(row.minimum, row.maximum, row.position, row.width),
-                  row.expected);
-    }
-}
-
 TEST(ProgressWindow, StripAndBarsAtTheirRectangles)
 {
     ShowProgress("Loading Mesh...", 0, 10, 0, 20, true);

@@ -230,59 +230,35 @@ TEST(Buttons, UnknownControlIsNotDrawn)
     EXPECT_FALSE(DrawCommandButton(&item));
 }
 
-TEST(Buttons, EnableCommandButtonsFollowsTheMeshFlags)
+// The window enables exactly what the one command rule offers, for every combination of the
+// flags that rule reads; the rule's own table is tested natively.
+TEST(Buttons, EnableCommandButtonsFollowsTheCommandRule)
 {
-    struct Row
-    {
-        const char* name;
-        bool mesh;
-        uint32_t flags;
-        std::vector<bool> enabled; // title, Import, Export, Smooth, Compact, Quads, Scale
-    };
-    const Row rows[] = {
-        {"no mesh", false, 0, {true, true, false, false, false, false, false}},
-        {"triangles, distinct normals, vertices",
-         true,
-         MESH_HAS_VERTICES,
-         {true, true, true, true, false, false, true}},
-        {"no vertices", true, 0, {true, true, true, true, false, false, false}},
-        {"quads",
-         true,
-         MESH_HAS_VERTICES | MESH_HAS_QUADS,
-         {true, true, true, true, false, true, true}},
-        {"equal normals",
-         true,
-         MESH_HAS_VERTICES | MESH_DUPLICATE_NORMALS,
-         {true, true, true, true, true, false, true}},
-        {"everything",
-         true,
-         MESH_HAS_VERTICES | MESH_HAS_QUADS | MESH_DUPLICATE_NORMALS,
-         {true, true, true, true, true, true, true}},
-        {"other flags only",
-         true,
-         MESH_HAS_NORMALS | MESH_HAS_UVS | MESH_SMOOTHED,
-         {true, true, true, true, false, false, false}},
-    };
-    Mesh* saved = currentMesh;
+    const uint32_t ruleFlags[] = {MESH_HAS_VERTICES, MESH_HAS_QUADS, MESH_DUPLICATE_NORMALS,
+                                  MESH_HAS_NORMALS | MESH_HAS_UVS | MESH_SMOOTHED};
     std::vector<bool> savedButtons = EnabledButtons();
     Mesh mesh = {};
-    for (const Row& row : rows)
+    for (int combination = -1; combination < 16; combination++)
     {
-        SCOPED_TRACE(row.name);
-        mesh.flags = row.flags;
-        currentMesh = row.mesh ? &mesh : nullptr;
+        SCOPED_TRACE(combination);
+        const Mesh* shown = combination < 0 ? nullptr : &mesh;
+        mesh.flags = 0;
+        for (int bit = 0; bit < 4; bit++)
+            if (combination >= 0 && (combination >> bit & 1))
+                mesh.flags |= ruleFlags[bit];
         DisableCommandButtons();
         EXPECT_EQ(EnabledButtons(), std::vector<bool>(7, false));
-        EnableCommandButtons();
-        EXPECT_EQ(EnabledButtons(), row.enabled);
+        EnableCommandButtons(shown);
+        for (int i = 0; i < COMMAND_BUTTON_COUNT; i++)
+            EXPECT_EQ(IsWindowEnabled(commandButtons[i].window) != FALSE,
+                      IsCommandOffered(shown, commandButtonLayout[i].commandId))
+                << "button " << i;
     }
     // a button whose condition fails is left as it was, not disabled
     SetButtons(std::vector<bool>(7, true));
     mesh.flags = 0;
-    currentMesh = &mesh;
-    EnableCommandButtons();
+    EnableCommandButtons(&mesh);
     EXPECT_EQ(EnabledButtons(), std::vector<bool>(7, true));
-    currentMesh = saved;
     SetButtons(savedButtons);
 }
 
