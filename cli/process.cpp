@@ -46,6 +46,30 @@ bool MakeOutputPath(const CliArguments* arguments, const char* input, char path[
     return true;
 }
 
+// Appends ", N what" (the first item without the comma) to line when count is not 0.
+static void AppendCount(char* line, size_t size, uint64_t count, const char* what)
+{
+    if (count == 0)
+        return;
+    size_t used = std::strlen(line);
+    std::snprintf(line + used, size - used, "%s%llu %s", line[0] ? ", " : "",
+                  static_cast<unsigned long long>(count), what);
+}
+
+void PrintReadWarning(const ReadReport* report, bool allFaces, const char* input, FILE* err)
+{
+    char counts[CLI_MESSAGE_SIZE] = "";
+    AppendCount(counts, sizeof counts, report->unreadFaceLines, "face lines in forms not read");
+    AppendCount(counts, sizeof counts, report->cutFaces, "faces cut to their first four corners");
+    AppendCount(counts, sizeof counts, report->badIndexFaces, "faces left out for their indices");
+    AppendCount(counts, sizeof counts, report->placeholderCorners,
+                "corners given a placeholder texture coordinate or normal");
+    if (counts[0] == '\0')
+        return;
+    std::fprintf(err, "korvella-cli: warning: %s: %s%s\n", input, counts,
+                 allFaces ? "" : "; --all-faces reads every face form");
+}
+
 void PrintMeshStatistics(const Mesh* mesh, FILE* out)
 {
     char line[PANEL_LINE_SIZE];
@@ -100,12 +124,15 @@ int ProcessInput(const CliArguments* arguments, const char* input, FILE* out, FI
         std::fprintf(err, "korvella-cli: cannot read %s: path too long\n", input);
         return CLI_EXIT_READ;
     }
-    Mesh* mesh = ReadObjMesh(input);
+    ReadOptions options = {arguments->allFaces};
+    ReadReport report;
+    Mesh* mesh = ReadObjMeshWith(input, &options, &report);
     if (!mesh)
     {
         std::fprintf(err, "korvella-cli: cannot read %s\n", input);
         return CLI_EXIT_READ;
     }
+    PrintReadWarning(&report, arguments->allFaces, input, err);
     for (uint32_t i = 0; i < arguments->stepCount; ++i)
         if (!ApplyStep(mesh, &arguments->steps[i]))
         {

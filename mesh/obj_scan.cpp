@@ -131,18 +131,9 @@ const char* MatchInfinity(const char* p)
     return p + 5;
 }
 
-// Consumes one number at p (white space already skipped); null on a conversion failure.
-// Inlined in the converting scan, where it is hot, though the checking scan calls it too.
-[[gnu::always_inline]] inline const char* CollectFloat(const char* p, FloatText& text)
+// "nan", "inf" or "infinity" after the sign; null when the text starts one and breaks off.
+const char* CollectNamedFloat(const char* p, FloatText& text)
 {
-    const char* start = p;
-    text.negative = *p == '-';
-    bool sign = *p == '-' || *p == '+';
-    if (sign && *++p == '\0')
-        return nullptr;
-    text.simple = false;
-    if (const char* end = CollectPlainDecimal(p, text)) // starts with a digit or a point
-        return end;
     if (Lower(*p) == 'n')
     {
         if (Lower(p[1]) != 'a' || Lower(p[2]) != 'n')
@@ -150,54 +141,89 @@ const char* MatchInfinity(const char* p)
         text.kind = FLOAT_NAN;
         return text.end = p + 3;
     }
-    if (Lower(*p) == 'i')
+    text.kind = FLOAT_INFINITY;
+    return text.end = MatchInfinity(p);
+}
+
+// What the general scan has met so far.
+struct GeneralScan
+{
+    bool hex;
+    bool gotDigit;
+    bool gotDot;
+    bool gotExponent;
+    const char* mark; // the exponent mark, once met
+};
+
+// A leading "0x" switches to hexadecimal digits; a leading 0 otherwise is a digit read.
+const char* ScanNumberPrefix(const char* p, GeneralScan& scan)
+{
+    scan = GeneralScan{false, false, false, false, nullptr};
+    if (*p != '0')
+        return p;
+    if (Lower(p[1]) == 'x')
     {
-        text.kind = FLOAT_INFINITY;
-        return text.end = MatchInfinity(p);
+        scan.hex = true;
+        return p + 2;
     }
-    bool hex = false, gotDigit = false, gotDot = false, gotExponent = false;
-    char exponentMark = 'e';
-    const char* mark = nullptr;
-    if (*p == '0')
-    {
-        if (Lower(p[1]) == 'x')
-        {
-            hex = true;
-            exponentMark = 'p';
-            p += 2;
-        }
-        else
-        {
-            gotDigit = true;
-            ++p;
-        }
-    }
-    text.kind = hex ? FLOAT_HEX : FLOAT_DECIMAL;
-    text.digits = hex ? p : start + sign;
+    scan.gotDigit = true;
+    return p + 1;
+}
+
+// Digits, at most one point, an exponent mark once a digit has been read, a sign directly
+// after the mark and its digits; returns where the greedy scan stops.
+const char* ScanNumberBody(const char* p, GeneralScan& scan)
+{
+    char exponentMark = scan.hex ? 'p' : 'e';
     for (;; ++p)
     {
         char c = *p;
-        if (IsDigit(c) || (hex && !gotExponent && IsHexDigit(c)))
-            gotDigit = true;
-        else if (gotExponent && p == mark + 1 && (c == '-' || c == '+'))
+        if (IsDigit(c) || (scan.hex && !scan.gotExponent && IsHexDigit(c)))
+            scan.gotDigit = true;
+        else if (scan.gotExponent && p == scan.mark + 1 && (c == '-' || c == '+'))
             continue;
-        else if (gotDigit && !gotExponent && Lower(c) == exponentMark)
+        else if (scan.gotDigit && !scan.gotExponent && Lower(c) == exponentMark)
         {
-            gotExponent = gotDot = true;
-            mark = p;
+            scan.gotExponent = scan.gotDot = true;
+            scan.mark = p;
         }
-        else if (!gotDot && c == '.')
-            gotDot = true;
+        else if (!scan.gotDot && c == '.')
+            scan.gotDot = true;
         else
-            break;
+            return p;
     }
-    text.end = p;
-    if (p == start + sign || (hex && p == start + sign + 2))
+}
+
+// Exponents and hexadecimal numbers: the scan of the C library, at p after the sign.
+const char* CollectGeneralFloat(const char* p, FloatText& text)
+{
+    GeneralScan scan;
+    const char* body = ScanNumberPrefix(p, scan);
+    text.kind = scan.hex ? FLOAT_HEX : FLOAT_DECIMAL;
+    text.digits = scan.hex ? body : p;
+    text.end = ScanNumberBody(body, scan);
+    if (text.end == p || (scan.hex && text.end == p + 2))
         return nullptr;
     // strtof needs a digit before the exponent; "0x" without digits still reads as 0
-    if (!hex && !gotDigit)
+    if (!scan.hex && !scan.gotDigit)
         return nullptr;
-    return p;
+    return text.end;
+}
+
+// Consumes one number at p (white space already skipped); null on a conversion failure.
+// Inlined in the converting scan, where it is hot, though the checking scan calls it too.
+[[gnu::always_inline]] inline const char* CollectFloat(const char* p, FloatText& text)
+{
+    text.negative = *p == '-';
+    bool sign = *p == '-' || *p == '+';
+    if (sign && *++p == '\0')
+        return nullptr;
+    text.simple = false;
+    if (const char* end = CollectPlainDecimal(p, text)) // starts with a digit or a point
+        return end;
+    if (Lower(*p) == 'n' || Lower(*p) == 'i')
+        return CollectNamedFloat(p, text);
+    return CollectGeneralFloat(p, text);
 }
 
 // The float strtof gives for a decimal text whose conversion ran out of range: infinity
@@ -471,7 +497,7 @@ int ScanObjToken(const char* line, const char* keyword, const char** token, size
     return 1;
 }
 
-int ScanObjFace(const char* line, int perCorner, int64_t values[12])
+int ScanObjFace(const char* line, int perCorner, int64_t values[12], const char** end)
 {
     const char* p = MatchKeyword(line, "f");
     if (!p)
@@ -486,7 +512,14 @@ int ScanObjFace(const char* line, int perCorner, int64_t values[12])
                 return got;
             ++got;
         }
+    if (end)
+        *end = p;
     return got;
+}
+
+const char* ScanObjInteger(const char* p, int64_t* value)
+{
+    return ScanLong(p, value);
 }
 
 void GetObjGroupName(const char* line, char name[MESH_NAME_SIZE])
