@@ -46,23 +46,28 @@ bool MakeOutputPath(const CliArguments* arguments, const char* input, char path[
     return true;
 }
 
-// Appends ", N what" (the first item without the comma) to line when count is not 0.
-static void AppendCount(char* line, size_t size, uint64_t count, const char* what)
+// Appends ", N what" (the first item without the comma) to line when count is not 0, what
+// being one or other in the singular and the plural.
+static void AppendCount(char* line, size_t size, uint64_t count, const char* one, const char* other)
 {
     if (count == 0)
         return;
     size_t used = std::strlen(line);
     std::snprintf(line + used, size - used, "%s%llu %s", line[0] ? ", " : "",
-                  static_cast<unsigned long long>(count), what);
+                  static_cast<unsigned long long>(count), count == 1 ? one : other);
 }
 
 void PrintReadWarning(const ReadReport* report, bool allFaces, const char* input, FILE* err)
 {
     char counts[CLI_MESSAGE_SIZE] = "";
-    AppendCount(counts, sizeof counts, report->unreadFaceLines, "face lines in forms not read");
-    AppendCount(counts, sizeof counts, report->cutFaces, "faces cut to their first four corners");
-    AppendCount(counts, sizeof counts, report->badIndexFaces, "faces left out for their indices");
+    AppendCount(counts, sizeof counts, report->unreadFaceLines, "face line in a form not read",
+                "face lines in forms not read");
+    AppendCount(counts, sizeof counts, report->cutFaces, "face cut to its first four corners",
+                "faces cut to their first four corners");
+    AppendCount(counts, sizeof counts, report->badIndexFaces, "face left out for its indices",
+                "faces left out for their indices");
     AppendCount(counts, sizeof counts, report->placeholderCorners,
+                "corner given a placeholder texture coordinate or normal",
                 "corners given a placeholder texture coordinate or normal");
     if (counts[0] == '\0')
         return;
