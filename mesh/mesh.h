@@ -147,8 +147,9 @@ struct ObjCorner
 
 // Corners of an "f" line in any of the forms v, v/t, v//n and v/t/n: reads while the text is
 // a corner followed by white space or the end, and ignores what follows. Returns the number
-// read; the first capacity are stored. lacksUv and lacksNormal are set (never cleared) when
-// a corner read has no texture or normal index.
+// read; the first capacity are stored (none, and no number converted, when corners is null).
+// lacksUv and lacksNormal are set (never cleared) when a corner read has no texture or normal
+// index.
 uint32_t ScanObjCorners(const char* line, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
                         bool* lacksNormal);
 
@@ -157,7 +158,10 @@ struct PolygonCorner
 {
     double x, y; // the corner in the polygon's plane
     uint32_t prev, next;
+    uint32_t nextReflex; // the corners that may lie in an ear, in a list of their own
+    bool convex;         // turns the polygon's way
     bool ear;
+    bool cut;
 };
 
 // Splits a polygon of count >= 3 corners into count - 2 triangles, written as corner

@@ -76,12 +76,31 @@ bool SamePlace(const PolygonCorner& a, const PolygonCorner& b)
     return a.x == b.x && a.y == b.y;
 }
 
-// Whether any corner left, other than the triangle's own, lies inside or on the triangle.
-bool HoldsCorner(const PolygonCorner* work, uint32_t a, uint32_t b, uint32_t c)
+const uint32_t NONE = 0xFFFFFFFFu;
+
+// The corners of a polygon being cut, and the first of those not known to be convex.
+struct Ring
 {
-    for (uint32_t j = work[c].next; j != a; j = work[j].next)
+    PolygonCorner* work;
+    uint32_t reflexHead;
+};
+
+// Whether any corner left, other than the triangle's own, lies inside or on the triangle.
+// Only corners that do not turn the polygon's way are tried: where a corner lies in the
+// triangle of a convex corner, so does one of those. Corners cut off or turned convex leave
+// their list here.
+bool HoldsCorner(Ring& ring, uint32_t a, uint32_t b, uint32_t c)
+{
+    PolygonCorner* work = ring.work;
+    for (uint32_t j = ring.reflexHead, before = NONE; j != NONE; j = work[j].nextReflex)
     {
         const PolygonCorner& p = work[j];
+        if (p.convex || p.cut)
+        {
+            (before == NONE ? ring.reflexHead : work[before].nextReflex) = p.nextReflex;
+            continue;
+        }
+        before = j;
         if (SamePlace(p, work[a]) || SamePlace(p, work[b]) || SamePlace(p, work[c]))
             continue;
         if (Turn(work[a], work[b], p) >= 0 && Turn(work[b], work[c], p) >= 0 &&
@@ -91,16 +110,22 @@ bool HoldsCorner(const PolygonCorner* work, uint32_t a, uint32_t b, uint32_t c)
     return false;
 }
 
+void UpdateConvex(PolygonCorner* work, uint32_t b)
+{
+    work[b].convex = Turn(work[work[b].prev], work[b], work[work[b].next]) > 0;
+}
+
 // A corner can be cut off when it turns the polygon's way with no other corner in its
 // triangle, or when cutting it leaves the outline as it was: a repeated corner, or one on
 // the straight line between its neighbours.
-bool IsEar(const PolygonCorner* work, uint32_t b)
+bool IsEar(Ring& ring, uint32_t b)
 {
+    const PolygonCorner* work = ring.work;
     uint32_t a = work[b].prev, c = work[b].next;
+    if (work[b].convex)
+        return !HoldsCorner(ring, a, b, c);
     double turn = Turn(work[a], work[b], work[c]);
-    if (turn > 0)
-        return !HoldsCorner(work, a, b, c);
-    if (turn < 0 || turn != turn)
+    if (turn != 0)
         return false;
     const PolygonCorner &pa = work[a], &pb = work[b], &pc = work[c];
     return (pa.x - pb.x) * (pc.x - pb.x) + (pa.y - pb.y) * (pc.y - pb.y) <= 0;
@@ -118,8 +143,17 @@ uint32_t* Emit(uint32_t* out, uint32_t a, uint32_t b, uint32_t c)
 // corner still left.
 uint32_t* ClipEars(PolygonCorner* work, uint32_t count, uint32_t* out, uint32_t* first)
 {
+    Ring ring{work, NONE};
+    for (uint32_t i = count; i-- > 0;)
+    {
+        UpdateConvex(work, i);
+        work[i].cut = false;
+        work[i].nextReflex = ring.reflexHead;
+        if (!work[i].convex)
+            ring.reflexHead = i;
+    }
     for (uint32_t i = 0; i < count; ++i)
-        work[i].ear = IsEar(work, i);
+        work[i].ear = IsEar(ring, i);
     uint32_t left = count, i = 0, passed = 0;
     while (left > 3 && passed <= left)
     {
@@ -131,11 +165,14 @@ uint32_t* ClipEars(PolygonCorner* work, uint32_t count, uint32_t* out, uint32_t*
         }
         uint32_t a = work[i].prev, c = work[i].next;
         out = Emit(out, a, i, c);
+        work[i].cut = true;
         work[a].next = c;
         work[c].prev = a;
         --left;
-        work[a].ear = IsEar(work, a);
-        work[c].ear = IsEar(work, c);
+        UpdateConvex(work, a);
+        UpdateConvex(work, c);
+        work[a].ear = IsEar(ring, a);
+        work[c].ear = IsEar(ring, c);
         i = c;
         passed = 0;
     }

@@ -1,5 +1,5 @@
-// ReadObjMeshWith in the all-faces mode: a table of face lines and the facets they give, the
-// report of both modes, and both modes reading files of the default grammar alike.
+// ReadObjMeshWith in the all-faces mode: a table of face lines and the facets and report they
+// give, and both modes reading files of the default grammar alike.
 #include "mesh/mesh.h"
 #include "mesh_gen.h"
 #include "progress_recorder.h"
@@ -154,32 +154,6 @@ TEST_F(AllFacesTest, FaceLinesGiveTheirFacets)
     }
 }
 
-// The default mode reads the same lines as it always did and reports what it left out.
-TEST_F(AllFacesTest, DefaultModeReportsWhatItLeavesOut)
-{
-    struct
-    {
-        const char* lines;
-        uint32_t facets;
-        ReadReport report;
-    } cases[] = {
-        {"f 1/1/1 2/2/1 3/3/1\n", 1, {0, 0, 0, 0}},
-        {"f 1 2 3\nf 1//1 2//1 3//1\nf 1/1 2/1 3/1\n", 0, {3, 0, 0, 0}},
-        {"f 1/1/1 2/1/1 3/1/1 4/1/1 5/1/1\n", 1, {0, 1, 0, 0}},
-        {"f 1/1/1 2/1/1 3/1/1 4/1/1\n", 1, {0, 0, 0, 0}},
-        {"f 1/1/1 2/1/1 9/1/1\nf 0/1/1 2/1/1 3/1/1\n", 0, {0, 0, 2, 0}},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.lines);
-        ReadReport report;
-        MeshPtr mesh = Read(HEADER + c.lines, false, &report);
-        ASSERT_NE(mesh, nullptr);
-        EXPECT_EQ(mesh->facetCount, c.facets);
-        ExpectReport(report, c.report);
-    }
-}
-
 // A file of the default grammar: every corner v/t (v/t/n when the file has normals), three
 // or four corners, short lines; indices now and then negative, zero or out of range.
 std::string DefaultGrammarFile(std::mt19937& random)
@@ -238,26 +212,6 @@ TEST_F(AllFacesTest, BothModesReadTheDefaultGrammarAlike)
         EXPECT_EQ(allReport.placeholderCorners + plainReport.unreadFaceLines, 0u);
         if (HasFailure())
             return;
-    }
-}
-
-// Failed allocations in the all-faces mode give no mesh and hold nothing.
-TEST_F(AllFacesTest, FailedAllocationsLeaveNothing)
-{
-    std::string text = HEADER + "f 1 2 3 4 5 6\nf 1/1 2/2 3/3\n";
-    for (int failAt = 1;; ++failAt)
-    {
-        SCOPED_TRACE(failAt);
-        long held = allocationsHeld;
-        allocationFailAt = failAt;
-        MeshPtr mesh = Read(text, true, nullptr);
-        bool failed = allocationFailAt == 0;
-        allocationFailAt = 0;
-        EXPECT_EQ(mesh == nullptr, failed);
-        mesh.reset();
-        EXPECT_EQ(allocationsHeld, held);
-        if (!failed)
-            break;
     }
 }
 

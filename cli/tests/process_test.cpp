@@ -196,8 +196,11 @@ TEST(CliProcess, OneUnreadableInputDoesNotStopTheOthers)
 TEST(CliProcess, ReadWarningsNameWhatWasLeftOut)
 {
     std::string faces = WriteScratchFile("faces.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
-                                                      "v -1 1 0\nvn 0 0 1\nf 1//1 2//1 3//1\n"
-                                                      "f 1 2 3 4 5\nf 1//1 2//1 9//1\n");
+                                                      "v -1 1 0\nvt 0 0\nvn 0 0 1\n"
+                                                      "f 1//1 2//1 3//1\nf 1 2 3 4 5\n"
+                                                      "f 1//1 2//1 9//1\n"
+                                                      "f 1/1/1 2/1/1 3/1/1 4/1/1 5/1/1\n"
+                                                      "f 1/1/1 2/1/1 9/1/1\n");
     std::string box = WriteScratchFile("box.obj", boxObjText);
     struct Row
     {
@@ -205,13 +208,14 @@ TEST(CliProcess, ReadWarningsNameWhatWasLeftOut)
         std::string facetsLine, err;
     } rows[] = {
         {{faces},
-         "Facets: 0\n",
+         "Facets: 1\n",
          "korvella-cli: warning: " + faces +
-             ": 3 face lines in forms not read; --all-faces reads every face form\n"},
+             ": 3 face lines in forms not read, 1 face cut to its first four corners, 1 face "
+             "left out for its indices; --all-faces reads every face form\n"},
         {{"--all-faces", faces},
-         "Facets: 4\n",
+         "Facets: 7\n",
          "korvella-cli: warning: " + faces +
-             ": 1 face left out for its indices, 5 corners given a placeholder texture "
+             ": 2 faces left out for their indices, 8 corners given a placeholder texture "
              "coordinate or normal\n"},
         {{box}, "Facets: 3\n", ""},
         {{"--all-faces", box}, "Facets: 3\n", ""},
