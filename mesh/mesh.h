@@ -189,8 +189,6 @@ int ScanObjToken(const char* line, const char* keyword, const char** token, size
 // to four corners: the number of values converted, 0 to 4 * perCorner.
 // end, when given, receives where the fourth corner ends once all four were read.
 int ScanObjFace(const char* line, int perCorner, int64_t values[12], const char** end = nullptr);
-// "%ld" at p: white space, a sign and digits, saturated to 64 bits; the end, or null.
-const char* ScanObjInteger(const char* p, int64_t* value);
 // The group name of a "g" line: the text from its third character, cut at the first CR or
 // LF, trailing blanks and tabs removed, at most 63 characters kept.
 void GetObjGroupName(const char* line, char name[MESH_NAME_SIZE]);

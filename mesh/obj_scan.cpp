@@ -454,6 +454,64 @@ const char* ScanLong(const char* p, int64_t* value)
     return p;
 }
 
+// ---- Face corners in every form: v, v/t, v//n, v/t/n
+
+// An index directly at p (no white space before it): a sign and digits, converted when
+// convert is true. Null when there is none.
+template <bool convert> inline const char* ScanIndex(const char* p, int64_t* value)
+{
+    bool sign = *p == '-' || *p == '+';
+    if (!IsDigit(p[sign]))
+        return nullptr;
+    if (convert)
+        return ScanLong(p, value);
+    for (p += sign; IsDigit(*p);)
+        ++p;
+    return p;
+}
+
+// One corner at p; null when the text there is no corner ending at white space or the end.
+// Without convert only its form is taken (the counting pass).
+template <bool convert> inline const char* ScanCorner(const char* p, ObjCorner& corner)
+{
+    corner.uv = corner.normal = 0;
+    corner.hasUv = corner.hasNormal = false;
+    if (!(p = ScanIndex<convert>(p, &corner.vertex)))
+        return nullptr;
+    if (*p == '/')
+    {
+        ++p;
+        corner.hasUv = *p != '/';
+        if (corner.hasUv && !(p = ScanIndex<convert>(p, &corner.uv)))
+            return nullptr;
+        corner.hasNormal = *p == '/';
+        if (corner.hasNormal && !(p = ScanIndex<convert>(p + 1, &corner.normal)))
+            return nullptr;
+    }
+    return *p == '\0' || IsSpace(*p) ? p : nullptr;
+}
+
+template <bool convert>
+uint32_t ScanCorners(const char* p, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
+                     bool* lacksNormal)
+{
+    uint32_t count = 0;
+    bool withoutUv = false, withoutNormal = false;
+    ObjCorner corner;
+    while (*p && (p = ScanCorner<convert>(p, corner)))
+    {
+        withoutUv |= !corner.hasUv;
+        withoutNormal |= !corner.hasNormal;
+        if (convert && count < capacity)
+            corners[count] = corner;
+        ++count;
+        p = SkipSpace(p);
+    }
+    *lacksUv = *lacksUv || withoutUv;
+    *lacksNormal = *lacksNormal || withoutNormal;
+    return count;
+}
+
 } // namespace
 
 int ScanObjFloats(const char* line, const char* keyword, int count, float* values)
@@ -517,11 +575,6 @@ int ScanObjFace(const char* line, int perCorner, int64_t values[12], const char*
     return got;
 }
 
-const char* ScanObjInteger(const char* p, int64_t* value)
-{
-    return ScanLong(p, value);
-}
-
 void GetObjGroupName(const char* line, char name[MESH_NAME_SIZE])
 {
     const char* p = line[0] && line[1] ? line + 2 : line + std::strlen(line);
@@ -534,4 +587,15 @@ void GetObjGroupName(const char* line, char name[MESH_NAME_SIZE])
         length = MESH_NAME_SIZE - 1;
     std::memcpy(name, p, length);
     name[length] = '\0';
+}
+
+uint32_t ScanObjCorners(const char* line, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
+                        bool* lacksNormal)
+{
+    if (line[0] != 'f')
+        return 0;
+    const char* p = SkipSpace(line + 1);
+    if (!corners)
+        return ScanCorners<false>(p, nullptr, 0, lacksUv, lacksNormal);
+    return ScanCorners<true>(p, corners, capacity, lacksUv, lacksNormal);
 }

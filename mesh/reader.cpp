@@ -545,7 +545,7 @@ bool ResolveCorners(Loader& loader, ObjCorner* corners, uint32_t count)
             ++loader.report->badIndexFaces;
             return false;
         }
-    for (uint32_t c = 0; c < count; ++c)
+    for (uint32_t c = 0; c < count && (loader.uvPlaceholder || loader.normalPlaceholder); ++c)
     {
         bool uv = !corners[c].hasUv && loader.uvPlaceholder;
         bool normal = !corners[c].hasNormal && loader.normalPlaceholder;
