@@ -39,6 +39,8 @@ const char cliHelpText[] =
     "  --out-dir DIR        write each input to DIR/<mesh name>.obj\n"
     "  --stats              print the mesh name and the statistics lines to stdout\n"
     "  --stats=json         print them as one JSON array, an object per input\n"
+    "  --all-faces          read every face form (v, v/t, v//n, v/t/n), long and continued\n"
+    "                       lines, and split polygons of more than four corners\n"
     "  -q, --quiet          no progress bar on the terminal\n"
     "  -h, --help           show this text\n"
     "  --version            show the version\n"
@@ -311,6 +313,8 @@ static bool ParseFlagOption(ParseState* state, CliArguments* arguments, const ch
         arguments->printStats = true;
         arguments->statsAsJson = std::strcmp(arg, "--stats=json") == 0;
     }
+    else if (std::strcmp(arg, "--all-faces") == 0)
+        arguments->allFaces = true;
     else if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0)
         arguments->quiet = true;
     else

@@ -64,6 +64,7 @@ struct CliArguments
     uint32_t renderWidth;   // --size, 1024 x 768 by default
     uint32_t renderHeight;
     int renderView;                 // a RenderView, iso by default
+    bool allFaces;                  // --all-faces: every face form, polygons split into triangles
     char message[CLI_MESSAGE_SIZE]; // the one-line reason of a usage error
 };
 
@@ -95,6 +96,10 @@ int ProcessInput(const CliArguments* arguments, const char* input, FILE* out, FI
 // two inputs share an output file, processes every input independently. Returns the highest
 // exit code met.
 int RunCli(int argc, const char* const* argv, FILE* out, FILE* err);
+
+// Prints one line naming what the read of input left out or filled in, when anything was;
+// in the default mode the line names --all-faces. Nothing when the report is all zero.
+void PrintReadWarning(const ReadReport* report, bool allFaces, const char* input, FILE* err);
 
 // Prints the mesh-name line and the thirteen statistics lines of the mesh, one per line.
 void PrintMeshStatistics(const Mesh* mesh, FILE* out);

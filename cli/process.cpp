@@ -66,6 +66,35 @@ bool MakeOutputPath(const CliArguments* arguments, const char* input, char path[
     return MakePathInFolder(arguments->outputDir, input, ".obj", path);
 }
 
+// Appends ", N what" (the first item without the comma) to line when count is not 0, what
+// being one or other in the singular and the plural.
+static void AppendCount(char* line, size_t size, uint64_t count, const char* one, const char* other)
+{
+    if (count == 0)
+        return;
+    size_t used = std::strlen(line);
+    std::snprintf(line + used, size - used, "%s%llu %s", line[0] ? ", " : "",
+                  static_cast<unsigned long long>(count), count == 1 ? one : other);
+}
+
+void PrintReadWarning(const ReadReport* report, bool allFaces, const char* input, FILE* err)
+{
+    char counts[CLI_MESSAGE_SIZE] = "";
+    AppendCount(counts, sizeof counts, report->unreadFaceLines, "face line in a form not read",
+                "face lines in forms not read");
+    AppendCount(counts, sizeof counts, report->cutFaces, "face cut to its first four corners",
+                "faces cut to their first four corners");
+    AppendCount(counts, sizeof counts, report->badIndexFaces, "face left out for its indices",
+                "faces left out for their indices");
+    AppendCount(counts, sizeof counts, report->placeholderCorners,
+                "corner given a placeholder texture coordinate or normal",
+                "corners given a placeholder texture coordinate or normal");
+    if (counts[0] == '\0')
+        return;
+    std::fprintf(err, "korvella-cli: warning: %s: %s%s\n", input, counts,
+                 allFaces ? "" : "; --all-faces reads every face form");
+}
+
 void PrintMeshStatistics(const Mesh* mesh, FILE* out)
 {
     char line[PANEL_LINE_SIZE];
@@ -143,14 +172,15 @@ static int Failure(char failure[CLI_MESSAGE_SIZE], int code, const char* format,
 
 // Reads one input; "-" is standard input, kept in a temporary file while the reader reads it
 // and named "stdin".
-static Mesh* ReadInput(const char* input)
+static Mesh* ReadInput(const CliArguments* arguments, const char* input, ReadReport* report)
 {
+    ReadOptions options = {arguments->allFaces};
     if (!IsStandardStream(input))
-        return ReadObjMesh(input);
+        return ReadObjMeshWith(input, &options, report);
     char spool[MESH_PATH_SIZE];
     if (!SpoolStandardInput(spool))
         return nullptr;
-    Mesh* mesh = ReadObjMesh(spool);
+    Mesh* mesh = ReadObjMeshWith(spool, &options, report);
     std::remove(spool);
     if (mesh)
         std::snprintf(mesh->filePath, sizeof mesh->filePath, "%s", "stdin");
@@ -160,14 +190,16 @@ static Mesh* ReadInput(const char* input)
 // Reads the input and applies the steps. On failure *result is null, failure names the cause,
 // and the exit code is returned.
 static int PrepareMesh(const CliArguments* arguments, const char* input, Mesh** result,
-                       char failure[CLI_MESSAGE_SIZE])
+                       char failure[CLI_MESSAGE_SIZE], FILE* err)
 {
     *result = nullptr;
     if (std::strlen(input) >= MESH_PATH_SIZE)
         return Failure(failure, CLI_EXIT_READ, "cannot read %s: path too long", input);
-    Mesh* mesh = ReadInput(input);
+    ReadReport report;
+    Mesh* mesh = ReadInput(arguments, input, &report);
     if (!mesh)
         return Failure(failure, CLI_EXIT_READ, "cannot read %s", input);
+    PrintReadWarning(&report, arguments->allFaces, input, err);
     for (uint32_t i = 0; i < arguments->stepCount; ++i)
         if (!ApplyStep(mesh, &arguments->steps[i]))
         {
@@ -218,7 +250,7 @@ int ProcessInput(const CliArguments* arguments, const char* input, FILE* out, FI
         result =
             Failure(failure, CLI_EXIT_WRITE, "cannot write output of %s: path too long", input);
     else
-        result = PrepareMesh(arguments, input, &mesh, failure);
+        result = PrepareMesh(arguments, input, &mesh, failure, err);
     if (result != CLI_EXIT_DONE)
         std::fprintf(err, "korvella-cli: %s\n", failure);
     PrintStatistics(arguments, input, mesh, failure, out);

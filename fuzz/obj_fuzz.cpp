@@ -614,6 +614,71 @@ void WriteAndReadBack(Mesh* mesh, uint32_t options, MeshHistory& history)
     std::remove(scratch.output.c_str());
 }
 
+// The all-faces mode reads the same input with the allocation failure of the plan: no mesh
+// only when an allocation failed, nothing held then; otherwise a sound record whose vertices,
+// bounds and library are the default read's, with the default read's texture coordinates and
+// normals first and at most one placeholder of each after them.
+Mesh* ReadAllFaces(const std::string& path, int failAt)
+{
+    long held = allocationsHeld;
+    allocationFailAt = failAt;
+    ReadOptions options = {true};
+    ReadReport report;
+    Mesh* mesh = ReadObjMeshWith(path.c_str(), &options, &report);
+    FUZZ_CHECK(!progressState.open, "the progress display is open after reading all faces");
+    if (!mesh)
+    {
+        FUZZ_CHECK(MetFailure(failAt > 0), "all faces: a readable file gave no mesh");
+        FUZZ_CHECK(allocationsHeld == held, "all faces: a failed read holds %ld arrays",
+                   allocationsHeld - held);
+    }
+    allocationFailAt = 0;
+    return mesh;
+}
+
+bool SamePrefix(const void* a, const void* b, size_t bytes)
+{
+    return bytes == 0 || std::memcmp(a, b, bytes) == 0;
+}
+
+// Both modes cut the file into the same lines when no line is longer than a 255-character
+// piece and no backslash can join two lines.
+bool SameLinesInBothModes(const uint8_t* data, size_t size)
+{
+    if (std::memchr(data, '\\', size))
+        return false;
+    for (size_t i = 0, start = 0; i <= size; ++i)
+        if (i == size || data[i] == '\n')
+        {
+            if (i - start >= 255)
+                return false;
+            start = i + 1;
+        }
+    return true;
+}
+
+void CompareAllFaces(const Mesh* plain, const Mesh* all, bool sameLines)
+{
+    CheckMesh(all, MeshHistory{true, false, false});
+    if (!sameLines)
+        return;
+    FUZZ_CHECK(all->vertexCount == plain->vertexCount &&
+                   SamePrefix(all->vertices, plain->vertices, plain->vertexCount * sizeof(Vec3)),
+               "all faces: vertices differ");
+    FUZZ_CHECK(std::memcmp(&all->boundsMin, &plain->boundsMin, sizeof(Vec3)) == 0 &&
+                   std::memcmp(&all->boundsMax, &plain->boundsMax, sizeof(Vec3)) == 0,
+               "all faces: bounds differ");
+    FUZZ_CHECK(all->uvCount - plain->uvCount <= 1 &&
+                   SamePrefix(all->uCoords, plain->uCoords, plain->uvCount * sizeof(float)) &&
+                   SamePrefix(all->vCoords, plain->vCoords, plain->uvCount * sizeof(float)),
+               "all faces: %u texture coordinates, %u by default", all->uvCount, plain->uvCount);
+    FUZZ_CHECK(all->normalCount - plain->normalCount <= 1 &&
+                   SamePrefix(all->normals, plain->normals, plain->normalCount * sizeof(Vec3)),
+               "all faces: %u normals, %u by default", all->normalCount, plain->normalCount);
+    FUZZ_CHECK(std::strcmp(all->materialLibrary, plain->materialLibrary) == 0,
+               "all faces: material library");
+}
+
 } // namespace
 
 // Progress changes are not shown; every step must close the display before it returns.
@@ -632,9 +697,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     long held = allocationsHeld;
     allocationCount = 0;
+    Mesh* all = ReadAllFaces(scratch.input, plan.failAt);
+    allocationCount = 0;
     allocationFailAt = plan.failAt;
     Mesh* mesh = ReadObjMesh(scratch.input.c_str());
     CheckDisplayClosed("reading");
+    if (mesh && all)
+        CompareAllFaces(mesh, all, SameLinesInBothModes(data, size));
+    FreeMesh(all);
     if (!mesh)
     {
         FUZZ_CHECK(MetFailure(plan.failAt > 0), "a readable file gave no mesh");

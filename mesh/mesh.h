@@ -126,6 +126,62 @@ extern Mesh* dialogMesh;
 // reads must not run at the same time on different threads.
 Mesh* ReadObjMesh(const char* path);
 
+// How ReadObjMeshWith reads a file. All false is the reading of ReadObjMesh.
+struct ReadOptions
+{
+    // Every face form (v, v/t, v//n, v/t/n, mixed), whole lines of any length up to 1 MiB
+    // with backslash continuations, polygons split into triangles, "o" lines naming groups
+    // in files without "g" lines, and placeholders for corners without a texture or normal.
+    bool allFaces;
+};
+
+// What a read left out or filled in, for the caller to tell; the reader prints nothing.
+struct ReadReport
+{
+    uint64_t unreadFaceLines;    // face lines in forms the mode does not read
+    uint64_t cutFaces;           // faces kept as a quad of their first four corners
+    uint64_t badIndexFaces;      // faces left out for an index 0, out of range or too wide
+    uint64_t placeholderCorners; // corners given the placeholder texture coordinate or normal
+};
+
+// ReadObjMesh with options; report, when given, is filled in whenever a mesh is returned.
+Mesh* ReadObjMeshWith(const char* path, const ReadOptions* options, ReadReport* report);
+
+// One corner of a face line as written: 1-based or negative indices.
+struct ObjCorner
+{
+    int64_t vertex;
+    int64_t uv;     // when hasUv
+    int64_t normal; // when hasNormal
+    bool hasUv;
+    bool hasNormal;
+};
+
+// Corners of an "f" line in any of the forms v, v/t, v//n and v/t/n: reads while the text is
+// a corner followed by white space or the end, and ignores what follows. Returns the number
+// read; the first capacity are stored (none, and no number converted, when corners is null).
+// lacksUv and lacksNormal are set (never cleared) when a corner read has no texture or normal
+// index.
+uint32_t ScanObjCorners(const char* line, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
+                        bool* lacksNormal);
+
+// Working storage of SplitPolygon, one entry per corner.
+struct PolygonCorner
+{
+    double x, y; // the corner in the polygon's plane
+    uint32_t prev, next;
+    uint32_t nextReflex; // the corners that may lie in an ear, in a list of their own
+    bool convex;         // turns the polygon's way
+    bool ear;
+    bool cut;
+};
+
+// Splits a polygon of count >= 3 corners into count - 2 triangles, written as corner
+// numbers to triangles[3 * k + 0..2]. Ear clipping in the polygon's plane, seen along its
+// Newell normal, so each ear turns the polygon's way; where no ear is left (a polygon that
+// crosses itself or has no area) the rest becomes a fan. At most quadratic in count.
+void SplitPolygon(const Vec3* points, uint32_t count, PolygonCorner* work, uint32_t* triangles);
+
 // Sets MESH_DUPLICATE_NORMALS when two normals are equal component by component.
 void AnalyzeMeshNormals(Mesh* mesh);
 
@@ -143,7 +199,8 @@ int ScanObjLong(const char* line, const char* keyword, int64_t* value);
 int ScanObjToken(const char* line, const char* keyword, const char** token, size_t* length);
 // "f %ld/%ld/%ld %ld/%ld/%ld ..." (perCorner 3) or "f %ld/%ld %ld/%ld ..." (perCorner 2), up
 // to four corners: the number of values converted, 0 to 4 * perCorner.
-int ScanObjFace(const char* line, int perCorner, int64_t values[12]);
+// end, when given, receives where the fourth corner ends once all four were read.
+int ScanObjFace(const char* line, int perCorner, int64_t values[12], const char** end = nullptr);
 // The group name of a "g" line: the text from its third character, cut at the first CR or
 // LF, trailing blanks and tabs removed, at most 63 characters kept.
 void GetObjGroupName(const char* line, char name[MESH_NAME_SIZE]);

@@ -131,18 +131,9 @@ const char* MatchInfinity(const char* p)
     return p + 5;
 }
 
-// Consumes one number at p (white space already skipped); null on a conversion failure.
-// Inlined in the converting scan, where it is hot, though the checking scan calls it too.
-[[gnu::always_inline]] inline const char* CollectFloat(const char* p, FloatText& text)
+// "nan", "inf" or "infinity" after the sign; null when the text starts one and breaks off.
+const char* CollectNamedFloat(const char* p, FloatText& text)
 {
-    const char* start = p;
-    text.negative = *p == '-';
-    bool sign = *p == '-' || *p == '+';
-    if (sign && *++p == '\0')
-        return nullptr;
-    text.simple = false;
-    if (const char* end = CollectPlainDecimal(p, text)) // starts with a digit or a point
-        return end;
     if (Lower(*p) == 'n')
     {
         if (Lower(p[1]) != 'a' || Lower(p[2]) != 'n')
@@ -150,54 +141,89 @@ const char* MatchInfinity(const char* p)
         text.kind = FLOAT_NAN;
         return text.end = p + 3;
     }
-    if (Lower(*p) == 'i')
+    text.kind = FLOAT_INFINITY;
+    return text.end = MatchInfinity(p);
+}
+
+// What the general scan has met so far.
+struct GeneralScan
+{
+    bool hex;
+    bool gotDigit;
+    bool gotDot;
+    bool gotExponent;
+    const char* mark; // the exponent mark, once met
+};
+
+// A leading "0x" switches to hexadecimal digits; a leading 0 otherwise is a digit read.
+const char* ScanNumberPrefix(const char* p, GeneralScan& scan)
+{
+    scan = GeneralScan{false, false, false, false, nullptr};
+    if (*p != '0')
+        return p;
+    if (Lower(p[1]) == 'x')
     {
-        text.kind = FLOAT_INFINITY;
-        return text.end = MatchInfinity(p);
+        scan.hex = true;
+        return p + 2;
     }
-    bool hex = false, gotDigit = false, gotDot = false, gotExponent = false;
-    char exponentMark = 'e';
-    const char* mark = nullptr;
-    if (*p == '0')
-    {
-        if (Lower(p[1]) == 'x')
-        {
-            hex = true;
-            exponentMark = 'p';
-            p += 2;
-        }
-        else
-        {
-            gotDigit = true;
-            ++p;
-        }
-    }
-    text.kind = hex ? FLOAT_HEX : FLOAT_DECIMAL;
-    text.digits = hex ? p : start + sign;
+    scan.gotDigit = true;
+    return p + 1;
+}
+
+// Digits, at most one point, an exponent mark once a digit has been read, a sign directly
+// after the mark and its digits; returns where the greedy scan stops.
+const char* ScanNumberBody(const char* p, GeneralScan& scan)
+{
+    char exponentMark = scan.hex ? 'p' : 'e';
     for (;; ++p)
     {
         char c = *p;
-        if (IsDigit(c) || (hex && !gotExponent && IsHexDigit(c)))
-            gotDigit = true;
-        else if (gotExponent && p == mark + 1 && (c == '-' || c == '+'))
+        if (IsDigit(c) || (scan.hex && !scan.gotExponent && IsHexDigit(c)))
+            scan.gotDigit = true;
+        else if (scan.gotExponent && p == scan.mark + 1 && (c == '-' || c == '+'))
             continue;
-        else if (gotDigit && !gotExponent && Lower(c) == exponentMark)
+        else if (scan.gotDigit && !scan.gotExponent && Lower(c) == exponentMark)
         {
-            gotExponent = gotDot = true;
-            mark = p;
+            scan.gotExponent = scan.gotDot = true;
+            scan.mark = p;
         }
-        else if (!gotDot && c == '.')
-            gotDot = true;
+        else if (!scan.gotDot && c == '.')
+            scan.gotDot = true;
         else
-            break;
+            return p;
     }
-    text.end = p;
-    if (p == start + sign || (hex && p == start + sign + 2))
+}
+
+// Exponents and hexadecimal numbers: the scan of the C library, at p after the sign.
+const char* CollectGeneralFloat(const char* p, FloatText& text)
+{
+    GeneralScan scan;
+    const char* body = ScanNumberPrefix(p, scan);
+    text.kind = scan.hex ? FLOAT_HEX : FLOAT_DECIMAL;
+    text.digits = scan.hex ? body : p;
+    text.end = ScanNumberBody(body, scan);
+    if (text.end == p || (scan.hex && text.end == p + 2))
         return nullptr;
     // strtof needs a digit before the exponent; "0x" without digits still reads as 0
-    if (!hex && !gotDigit)
+    if (!scan.hex && !scan.gotDigit)
         return nullptr;
-    return p;
+    return text.end;
+}
+
+// Consumes one number at p (white space already skipped); null on a conversion failure.
+// Inlined in the converting scan, where it is hot, though the checking scan calls it too.
+[[gnu::always_inline]] inline const char* CollectFloat(const char* p, FloatText& text)
+{
+    text.negative = *p == '-';
+    bool sign = *p == '-' || *p == '+';
+    if (sign && *++p == '\0')
+        return nullptr;
+    text.simple = false;
+    if (const char* end = CollectPlainDecimal(p, text)) // starts with a digit or a point
+        return end;
+    if (Lower(*p) == 'n' || Lower(*p) == 'i')
+        return CollectNamedFloat(p, text);
+    return CollectGeneralFloat(p, text);
 }
 
 // The float strtof gives for a decimal text whose conversion ran out of range: infinity
@@ -428,6 +454,64 @@ const char* ScanLong(const char* p, int64_t* value)
     return p;
 }
 
+// ---- Face corners in every form: v, v/t, v//n, v/t/n
+
+// An index directly at p (no white space before it): a sign and digits, converted when
+// convert is true. Null when there is none.
+template <bool convert> inline const char* ScanIndex(const char* p, int64_t* value)
+{
+    bool sign = *p == '-' || *p == '+';
+    if (!IsDigit(p[sign]))
+        return nullptr;
+    if (convert)
+        return ScanLong(p, value);
+    for (p += sign; IsDigit(*p);)
+        ++p;
+    return p;
+}
+
+// One corner at p; null when the text there is no corner ending at white space or the end.
+// Without convert only its form is taken (the counting pass).
+template <bool convert> inline const char* ScanCorner(const char* p, ObjCorner& corner)
+{
+    corner.uv = corner.normal = 0;
+    corner.hasUv = corner.hasNormal = false;
+    if (!(p = ScanIndex<convert>(p, &corner.vertex)))
+        return nullptr;
+    if (*p == '/')
+    {
+        ++p;
+        corner.hasUv = *p != '/';
+        if (corner.hasUv && !(p = ScanIndex<convert>(p, &corner.uv)))
+            return nullptr;
+        corner.hasNormal = *p == '/';
+        if (corner.hasNormal && !(p = ScanIndex<convert>(p + 1, &corner.normal)))
+            return nullptr;
+    }
+    return *p == '\0' || IsSpace(*p) ? p : nullptr;
+}
+
+template <bool convert>
+uint32_t ScanCorners(const char* p, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
+                     bool* lacksNormal)
+{
+    uint32_t count = 0;
+    bool withoutUv = false, withoutNormal = false;
+    ObjCorner corner;
+    while (*p && (p = ScanCorner<convert>(p, corner)))
+    {
+        withoutUv |= !corner.hasUv;
+        withoutNormal |= !corner.hasNormal;
+        if (convert && count < capacity)
+            corners[count] = corner;
+        ++count;
+        p = SkipSpace(p);
+    }
+    *lacksUv = *lacksUv || withoutUv;
+    *lacksNormal = *lacksNormal || withoutNormal;
+    return count;
+}
+
 } // namespace
 
 int ScanObjFloats(const char* line, const char* keyword, int count, float* values)
@@ -471,7 +555,7 @@ int ScanObjToken(const char* line, const char* keyword, const char** token, size
     return 1;
 }
 
-int ScanObjFace(const char* line, int perCorner, int64_t values[12])
+int ScanObjFace(const char* line, int perCorner, int64_t values[12], const char** end)
 {
     const char* p = MatchKeyword(line, "f");
     if (!p)
@@ -486,6 +570,8 @@ int ScanObjFace(const char* line, int perCorner, int64_t values[12])
                 return got;
             ++got;
         }
+    if (end)
+        *end = p;
     return got;
 }
 
@@ -501,4 +587,15 @@ void GetObjGroupName(const char* line, char name[MESH_NAME_SIZE])
         length = MESH_NAME_SIZE - 1;
     std::memcpy(name, p, length);
     name[length] = '\0';
+}
+
+uint32_t ScanObjCorners(const char* line, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
+                        bool* lacksNormal)
+{
+    if (line[0] != 'f')
+        return 0;
+    const char* p = SkipSpace(line + 1);
+    if (!corners)
+        return ScanCorners<false>(p, nullptr, 0, lacksUv, lacksNormal);
+    return ScanCorners<true>(p, corners, capacity, lacksUv, lacksNormal);
 }

@@ -33,6 +33,7 @@ struct NameTable
 
 NameTable groupTable;
 NameTable materialTable;
+NameTable objectTable; // "o" names, groups in the all-faces mode of a file without "g" lines
 
 // Registers a name (already cut to 63 characters); returns the table's count afterwards.
 uint32_t RegisterName(NameTable& table, const char* name)
@@ -121,6 +122,44 @@ void Refill(LineSource& source)
     return source.piece;
 }
 
+// The next whole line for the all-faces mode, NUL-terminated in the block with a CR before
+// its LF dropped; a backslash that ends a line joins the next one to it (both line ends
+// become blanks). A line longer than the block is cut at the block's size. Null at the end.
+const char* NextWholeLine(LineSource& source)
+{
+    size_t searched = 0; // bytes after pos known to hold no line end that ends the line
+    for (;;)
+    {
+        char* start = streamBlock + source.pos;
+        size_t available = source.fill - source.pos;
+        char* feed = static_cast<char*>(std::memchr(start + searched, '\n', available - searched));
+        if (!feed && !source.atEnd && !(source.pos == 0 && source.fill == BLOCK_SIZE))
+        {
+            searched = available;
+            Refill(source);
+            continue;
+        }
+        if (!feed)
+        {
+            if (available == 0)
+                return nullptr;
+            start[available] = '\0';
+            source.pos = source.fill;
+            return start;
+        }
+        char* end = feed > start && feed[-1] == '\r' ? feed - 1 : feed;
+        if (end > start && end[-1] == '\\')
+        {
+            std::memset(end - 1, ' ', size_t(feed - end) + 2);
+            searched = size_t(feed - start) + 1;
+            continue;
+        }
+        *end = '\0';
+        source.pos += size_t(feed - start) + 1;
+        return start;
+    }
+}
+
 bool StartSource(LineSource& source, FILE* file)
 {
     source.file = file;
@@ -139,6 +178,12 @@ struct Tally
     uint64_t faces;
     char materialLibrary[MESH_PATH_SIZE];
     bool hasMaterialLibrary;
+    // all-faces mode
+    bool hasGroupLine;
+    uint64_t polygons;    // faces of more than four corners
+    uint32_t mostCorners; // of any face
+    bool cornerLacksUv;
+    bool cornerLacksNormal;
 };
 
 // Whether a line starting with "v" can hold a vertex: a number cannot start with "t", and one
@@ -146,6 +191,37 @@ struct Tally
 inline bool MayBeVertex(const char* line)
 {
     return line[1] != 't' && (line[1] != 'n' || line[2] == 'a' || line[2] == 'A');
+}
+
+// A face in every form counts the facets it will give: a polygon of n corners n - 2.
+void CountAnyFace(const char* line, Tally& tally)
+{
+    uint32_t corners =
+        ScanObjCorners(line, nullptr, 0, &tally.cornerLacksUv, &tally.cornerLacksNormal);
+    if (corners < 3)
+        return;
+    tally.faces += corners <= 4 ? 1 : corners - 2;
+    tally.polygons += corners > 4;
+    if (corners > tally.mostCorners)
+        tally.mostCorners = corners;
+}
+
+// Lines only the all-faces mode reads: faces in every form and "o" lines.
+bool CountAllFacesLine(const char* line, Tally& tally)
+{
+    char name[MESH_NAME_SIZE];
+    const char* token;
+    size_t length;
+    if (line[0] == 'f')
+        CountAnyFace(line, tally);
+    else if (line[0] == 'o' && ScanObjToken(line, "o", &token, &length))
+    {
+        GetObjGroupName(line, name);
+        RegisterName(objectTable, name);
+    }
+    else
+        return false;
+    return true;
 }
 
 void CountLine(const char* line, Tally& tally)
@@ -176,6 +252,7 @@ void CountLine(const char* line, Tally& tally)
         {
             GetObjGroupName(line, name);
             RegisterName(groupTable, name);
+            tally.hasGroupLine = true;
         }
         break;
     case 'u':
@@ -192,18 +269,36 @@ void CountLine(const char* line, Tally& tally)
     }
 }
 
-// Counting pass: every piece counts as a line; false when the file cannot be read.
-bool CountFile(FILE* file, Tally& tally)
+// Counting pass: every piece (whole line in the all-faces mode) counts as a line; false when
+// the file cannot be read.
+bool CountFile(FILE* file, Tally& tally, bool allFaces)
 {
     LineSource source;
     if (!StartSource(source, file))
         return false;
-    while (const char* line = NextPiece(source))
-    {
-        ++tally.lines;
-        CountLine(line, tally);
-    }
+    if (allFaces)
+        while (const char* line = NextWholeLine(source))
+        {
+            ++tally.lines;
+            if (!CountAllFacesLine(line, tally))
+                CountLine(line, tally);
+        }
+    else
+        while (const char* line = NextPiece(source))
+        {
+            ++tally.lines;
+            CountLine(line, tally);
+        }
     return !source.failed;
+}
+
+// In a file without "g" lines the "o" names become the groups, in the order met.
+void AdoptObjectNames(const Tally& tally)
+{
+    if (tally.hasGroupLine)
+        return;
+    for (uint32_t i = 0; i < objectTable.count; ++i)
+        RegisterName(groupTable, objectTable.names[i]);
 }
 
 // Allocates a name table's entries with their names; null when the heap refuses.
@@ -218,10 +313,12 @@ Group* MakeEntries(const NameTable& table)
 
 // Sizes and allocates every array from the tally; false when one cannot be had. Indices are
 // signed 32-bit, so a kind with more than 2^31 - 1 elements is refused as well.
-bool SizeArrays(Mesh* mesh, const Tally& tally)
+// uvPlaceholder and normalPlaceholder: one entry more after the file's own.
+bool SizeArrays(Mesh* mesh, const Tally& tally, bool uvPlaceholder, bool normalPlaceholder)
 {
     const uint64_t most = INT32_MAX;
-    if (tally.faces > most || tally.uvs > most || tally.vertices > most || tally.normals > most)
+    if (tally.faces > most || tally.uvs + uvPlaceholder > most || tally.vertices > most ||
+        tally.normals + normalPlaceholder > most)
         return false;
     if (tally.faces > 0)
     {
@@ -232,7 +329,7 @@ bool SizeArrays(Mesh* mesh, const Tally& tally)
     }
     if (tally.uvs > 0)
     {
-        mesh->uvCount = uint32_t(tally.uvs);
+        mesh->uvCount = uint32_t(tally.uvs) + uvPlaceholder;
         mesh->flags |= MESH_HAS_UVS;
         if (!(mesh->uCoords = AllocateLargeArrayOf<float>(mesh->uvCount)) ||
             !(mesh->vCoords = AllocateLargeArrayOf<float>(mesh->uvCount)))
@@ -248,7 +345,7 @@ bool SizeArrays(Mesh* mesh, const Tally& tally)
     mesh->flags &= ~uint32_t(MESH_HAS_NORMALS);
     if (tally.normals > 0)
     {
-        mesh->normalCount = uint32_t(tally.normals);
+        mesh->normalCount = uint32_t(tally.normals) + normalPlaceholder;
         mesh->flags |= MESH_HAS_NORMALS;
         if (!(mesh->normals = AllocateLargeArrayOf<Vec3>(mesh->normalCount)))
             return false;
@@ -262,6 +359,50 @@ bool SizeArrays(Mesh* mesh, const Tally& tally)
     return (mesh->materials = MakeEntries(materialTable)) != nullptr;
 }
 
+// A polygon stored as a fan of facets until every position is known.
+struct PolygonSpan
+{
+    uint32_t firstFacet;
+    uint32_t corners;
+};
+
+// Working arrays of the all-faces mode, sized from the counting pass.
+struct FaceScratch
+{
+    ObjCorner* corners;  // mostCorners: the corners of one face
+    Vec3* points;        // mostCorners: a polygon's positions
+    PolygonCorner* work; // mostCorners
+    uint32_t* triangles; // 3 * (mostCorners - 2)
+    PolygonSpan* spans;  // polygons
+    uint32_t cornerCapacity;
+    uint32_t spanCapacity;
+    uint32_t spanCount;
+};
+
+bool AllocateFaceScratch(FaceScratch& scratch, const Tally& tally)
+{
+    uint32_t most = tally.mostCorners;
+    scratch.cornerCapacity = most;
+    if (most > 0 && !(scratch.corners = AllocateArrayOf<ObjCorner>(most)))
+        return false;
+    if (tally.polygons == 0)
+        return true;
+    scratch.spanCapacity = uint32_t(tally.polygons);
+    return (scratch.points = AllocateArrayOf<Vec3>(most)) &&
+           (scratch.work = AllocateArrayOf<PolygonCorner>(most)) &&
+           (scratch.triangles = AllocateArrayOf<uint32_t>(3 * size_t(most - 2))) &&
+           (scratch.spans = AllocateArrayOf<PolygonSpan>(scratch.spanCapacity));
+}
+
+void ReleaseFaceScratch(FaceScratch& scratch)
+{
+    ReleaseArray(scratch.spans);
+    ReleaseArray(scratch.triangles);
+    ReleaseArray(scratch.work);
+    ReleaseArray(scratch.points);
+    ReleaseArray(scratch.corners);
+}
+
 // Loading-pass state: the next free slot of each array and the group and material in force.
 struct Loader
 {
@@ -273,6 +414,17 @@ struct Loader
     uint32_t facetCapacity;
     uint32_t group;
     uint32_t material;
+    ReadReport* report;
+    // all-faces mode
+    bool allFaces;
+    bool objectGroups; // "o" lines name groups
+    uint32_t fileUvs;  // entries the file holds; a placeholder stands after them
+    uint32_t fileNormals;
+    // corners without an index point at a placeholder; the counting pass decides it from the
+    // corners written, so it stays when every face that lacked the index was left out
+    bool uvPlaceholder;
+    bool normalPlaceholder;
+    FaceScratch* scratch;
 };
 
 void UpdateBounds(Mesh* mesh, const Vec3& v)
@@ -308,15 +460,34 @@ bool ResolveIndex(int64_t value, uint32_t readSoFar, uint32_t count, bool check,
     return true;
 }
 
+// A face line ("f" and an integer) that gave no facet.
+void NoteUnreadFace(Loader& loader, const char* line)
+{
+    int64_t value;
+    loader.report->unreadFaceLines += ScanObjLong(line, "f", &value);
+}
+
+// Whether another corner follows the four a face line's quad took.
+bool CornerFollows(const char* p)
+{
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    p += *p == '-' || *p == '+';
+    return *p >= '0' && *p <= '9';
+}
+
 void LoadFace(Loader& loader, const char* line)
 {
     Mesh* mesh = loader.mesh;
     bool withNormals = (mesh->flags & MESH_HAS_NORMALS) != 0;
     int perCorner = withNormals ? 3 : 2;
     int64_t values[12];
-    int got = ScanObjFace(line, perCorner, values);
+    const char* end = nullptr;
+    int got = ScanObjFace(line, perCorner, values, &end);
     uint32_t corners = got >= 4 * perCorner ? 4 : got >= 3 * perCorner ? 3 : 0;
-    if (corners == 0 || loader.facetSlot >= loader.facetCapacity)
+    if (corners == 0)
+        return NoteUnreadFace(loader, line);
+    if (loader.facetSlot >= loader.facetCapacity)
         return;
     Facet& facet = mesh->facets[loader.facetSlot];
     for (uint32_t c = 0; c < corners; ++c)
@@ -330,9 +501,11 @@ void LoadFace(Loader& loader, const char* line)
                                           &facet.normalIndex[c])))
         {
             std::memset(&facet, 0, sizeof facet);
+            ++loader.report->badIndexFaces;
             return;
         }
     }
+    loader.report->cutFaces += corners == 4 && CornerFollows(end);
     facet.materialIndex = loader.material;
     facet.groupIndex = loader.group;
     facet.cornerCount = corners;
@@ -344,6 +517,131 @@ void LoadFace(Loader& loader, const char* line)
         mesh->flags |= MESH_HAS_QUADS;
     }
     ++loader.facetSlot;
+}
+
+// Resolves a corner of the all-faces mode in place to 0-based indices; false when one is
+// out. A missing texture or normal index becomes the placeholder's (or 0 without one).
+bool ResolveCorner(Loader& loader, ObjCorner& corner)
+{
+    int32_t v, t = loader.uvPlaceholder ? int32_t(loader.fileUvs) : 0;
+    int32_t n = loader.normalPlaceholder ? int32_t(loader.fileNormals) : 0;
+    if (!ResolveIndex(corner.vertex, loader.vertexSlot, loader.mesh->vertexCount, true, &v) ||
+        (corner.hasUv && !ResolveIndex(corner.uv, loader.uvSlot, loader.fileUvs, true, &t)) ||
+        (corner.hasNormal &&
+         !ResolveIndex(corner.normal, loader.normalSlot, loader.fileNormals, true, &n)))
+        return false;
+    corner.vertex = v;
+    corner.uv = t;
+    corner.normal = n;
+    return true;
+}
+
+// Resolves every corner; false (and nothing noted but the count) when one is out.
+bool ResolveCorners(Loader& loader, ObjCorner* corners, uint32_t count)
+{
+    for (uint32_t c = 0; c < count; ++c)
+        if (!ResolveCorner(loader, corners[c]))
+        {
+            ++loader.report->badIndexFaces;
+            return false;
+        }
+    for (uint32_t c = 0; c < count && (loader.uvPlaceholder || loader.normalPlaceholder); ++c)
+    {
+        bool uv = !corners[c].hasUv && loader.uvPlaceholder;
+        bool normal = !corners[c].hasNormal && loader.normalPlaceholder;
+        loader.report->placeholderCorners += uv || normal;
+    }
+    return true;
+}
+
+// Stores a facet of three or four resolved corners, given by their numbers in corners.
+void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, uint32_t count)
+{
+    Mesh* mesh = loader.mesh;
+    Facet& facet = mesh->facets[loader.facetSlot++];
+    facet.materialIndex = loader.material;
+    facet.groupIndex = loader.group;
+    facet.cornerCount = count;
+    for (uint32_t c = 0; c < count; ++c)
+    {
+        const ObjCorner& corner = corners[pick[c]];
+        facet.vertexIndex[c] = int32_t(corner.vertex);
+        facet.uvIndex[c] = int32_t(corner.uv);
+        facet.normalIndex[c] = int32_t(corner.normal);
+    }
+    ++mesh->groups[loader.group].facetListCount;
+    ++mesh->materials[loader.material].facetListCount;
+    if (count == 4)
+    {
+        ++mesh->quadCount;
+        mesh->flags |= MESH_HAS_QUADS;
+    }
+}
+
+// A polygon is stored as a fan for now: its corners may name vertices further down the file,
+// so it is split once every position is read (SplitPolygons).
+void StorePolygonFan(Loader& loader, const ObjCorner* corners, uint32_t count)
+{
+    FaceScratch& scratch = *loader.scratch;
+    if (scratch.spanCount < scratch.spanCapacity)
+        scratch.spans[scratch.spanCount++] = PolygonSpan{loader.facetSlot, count};
+    for (uint32_t k = 1; k + 1 < count; ++k)
+    {
+        const uint32_t pick[3] = {0, k, k + 1};
+        StoreFacet(loader, corners, pick, 3);
+    }
+}
+
+// A face line in every form: a triangle, a quad, or a polygon as n - 2 triangles.
+void LoadAnyFace(Loader& loader, const char* line)
+{
+    FaceScratch& scratch = *loader.scratch;
+    bool lacksUv = false, lacksNormal = false;
+    uint32_t count =
+        ScanObjCorners(line, scratch.corners, scratch.cornerCapacity, &lacksUv, &lacksNormal);
+    if (count < 3)
+        return NoteUnreadFace(loader, line);
+    uint32_t facets = count <= 4 ? 1 : count - 2;
+    if (count > scratch.cornerCapacity || facets > loader.facetCapacity - loader.facetSlot ||
+        !ResolveCorners(loader, scratch.corners, count))
+        return;
+    static const uint32_t inOrder[4] = {0, 1, 2, 3};
+    if (count <= 4)
+        StoreFacet(loader, scratch.corners, inOrder, count);
+    else
+        StorePolygonFan(loader, scratch.corners, count);
+}
+
+// Splits every polygon stored as a fan by ear clipping, in place.
+void SplitPolygons(Loader& loader)
+{
+    FaceScratch& scratch = *loader.scratch;
+    const Mesh* mesh = loader.mesh;
+    for (uint32_t s = 0; s < scratch.spanCount; ++s)
+    {
+        Facet* fan = mesh->facets + scratch.spans[s].firstFacet;
+        uint32_t count = scratch.spans[s].corners;
+        ObjCorner* corners = scratch.corners;
+        for (uint32_t c = 0; c < count; ++c)
+        {
+            // corner 0 starts every fan triangle, corner c > 0 is the second of triangle c - 1
+            // and the last corner the third of the last triangle
+            const Facet& from = fan[c == 0 ? 0 : c + 1 < count ? c - 1 : count - 3];
+            uint32_t k = c == 0 ? 0 : c + 1 < count ? 1 : 2;
+            corners[c] =
+                ObjCorner{from.vertexIndex[k], from.uvIndex[k], from.normalIndex[k], true, true};
+            scratch.points[c] = mesh->vertices[from.vertexIndex[k]];
+        }
+        SplitPolygon(scratch.points, count, scratch.work, scratch.triangles);
+        for (uint32_t t = 0; t + 2 < count; ++t)
+            for (uint32_t k = 0; k < 3; ++k)
+            {
+                const ObjCorner& corner = corners[scratch.triangles[3 * t + k]];
+                fan[t].vertexIndex[k] = int32_t(corner.vertex);
+                fan[t].uvIndex[k] = int32_t(corner.uv);
+                fan[t].normalIndex[k] = int32_t(corner.normal);
+            }
+    }
 }
 
 bool LoadVector(const char* line, const char* keyword, int count, uint32_t& slot, uint32_t capacity,
@@ -373,7 +671,7 @@ void LoadVectorLine(Loader& loader, const char* line)
     float uv[2];
     if ((flags & MESH_HAS_UVS) && line[1] == 't' && ScanObjFloats(line, "vt", 2, uv) == 2)
     {
-        if (loader.uvSlot < mesh->uvCount)
+        if (loader.uvSlot < loader.fileUvs)
         {
             mesh->uCoords[loader.uvSlot] = uv[0];
             mesh->vCoords[loader.uvSlot] = uv[1];
@@ -382,7 +680,7 @@ void LoadVectorLine(Loader& loader, const char* line)
         return;
     }
     if ((flags & MESH_HAS_NORMALS) && line[1] == 'n')
-        LoadVector(line, "vn", 3, loader.normalSlot, mesh->normalCount, &mesh->normals->x);
+        LoadVector(line, "vn", 3, loader.normalSlot, loader.fileNormals, &mesh->normals->x);
 }
 
 // Every pattern starts with a letter that must stand in the first column, so the first
@@ -412,22 +710,33 @@ void LoadLine(Loader& loader, const char* line)
         }
         break;
     case 'f':
-        LoadFace(loader, line);
+        if (loader.allFaces)
+            LoadAnyFace(loader, line);
+        else
+            LoadFace(loader, line);
+        break;
+    case 'o':
+        if (loader.objectGroups && ScanObjToken(line, "o", &token, &length))
+        {
+            GetObjGroupName(line, name);
+            loader.group = FindName(groupTable, name);
+        }
         break;
     }
 }
 
 // Loading pass: fills the arrays, moving the first bar about a hundred times.
-bool LoadFile(FILE* file, Mesh* mesh, uint64_t lineCount)
+bool LoadFile(FILE* file, Loader& loader, uint64_t lineCount)
 {
+    Mesh* mesh = loader.mesh;
     LineSource source;
     if (!StartSource(source, file))
         return false;
-    Loader loader{mesh, 0, 0, 0, 0, mesh->facetCount, 0, 0};
+    loader.facetCapacity = mesh->facetCount;
     // the bar moves at every line number that is a multiple of step (every line when 0)
     uint64_t step = lineCount / 100;
     uint64_t n = 0, countdown = step;
-    while (const char* line = NextPiece(source))
+    while (const char* line = loader.allFaces ? NextWholeLine(source) : NextPiece(source))
     {
         ++n;
         if (step == 0 || --countdown == 0)
@@ -438,6 +747,7 @@ bool LoadFile(FILE* file, Mesh* mesh, uint64_t lineCount)
         if (line[0] != '#')
             LoadLine(loader, line);
     }
+    SplitPolygons(loader);
     // only stored facets count; an empty facet table is no table
     mesh->facetCount = loader.facetSlot;
     if (mesh->facetCount == 0)
@@ -521,9 +831,94 @@ Mesh* Abandon(Mesh* mesh, FILE* file)
     return nullptr;
 }
 
+// The three phases of a read, each shown with its own caption while it runs.
+enum ReadPhase
+{
+    PHASE_SCAN,
+    PHASE_LOAD,
+    PHASE_LISTS,
+};
+
+// Opens a phase's display with the ranges 0 to first and 0 to second, or closes it (the
+// closing call carries a caption of its own, never shown, and the ranges 0 to 100 and 0 to
+// second).
+void ShowReadPhase(ReadPhase phase, bool open, int32_t first, int32_t second)
+{
+    static const char* const captions[][2] = {
+        {"Scanning file...", "Loading Facets..."},
+        {"Loading Mesh...", "Counting Facets..."},
+        {"Initializing Groups and Materials...", "Done"},
+    };
+    if (open)
+        ShowProgress(captions[phase][0], 0, first, 0, second, true);
+    else
+        ShowProgress(captions[phase][1], 0, 100, 0, second, false);
+}
+
+// What the loading pass starts from, once the counting pass is done.
+Loader StartLoader(Mesh* mesh, const Tally& tally, const ReadOptions& options, ReadReport* report,
+                   FaceScratch* scratch)
+{
+    Loader loader;
+    std::memset(&loader, 0, sizeof loader);
+    loader.mesh = mesh;
+    loader.report = report;
+    loader.scratch = scratch;
+    loader.allFaces = options.allFaces;
+    loader.objectGroups = options.allFaces && !tally.hasGroupLine;
+    loader.fileUvs = uint32_t(tally.uvs);
+    loader.fileNormals = uint32_t(tally.normals);
+    loader.uvPlaceholder = options.allFaces && tally.uvs > 0 && tally.cornerLacksUv;
+    loader.normalPlaceholder = options.allFaces && tally.normals > 0 && tally.cornerLacksNormal;
+    return loader;
+}
+
+Mesh* ReadOpenFile(FILE* file, Mesh* mesh, const ReadOptions& options, ReadReport* report,
+                   FaceScratch& scratch)
+{
+    groupTable.count = materialTable.count = objectTable.count = 0;
+    RegisterName(groupTable, "Default");
+    RegisterName(materialTable, "Default");
+
+    // count, then size every array exactly
+    ShowReadPhase(PHASE_SCAN, true, 100, 100);
+    Tally tally;
+    std::memset(&tally, 0, sizeof tally);
+    if (!CountFile(file, tally, options.allFaces))
+        return Abandon(mesh, file);
+    AdoptObjectNames(tally);
+    std::memcpy(mesh->materialLibrary, tally.materialLibrary, MESH_PATH_SIZE);
+    if (tally.hasMaterialLibrary)
+        mesh->flags |= MESH_HAS_MATERIAL_LIBRARY;
+    Loader loader = StartLoader(mesh, tally, options, report, &scratch);
+    if (!SizeArrays(mesh, tally, loader.uvPlaceholder, loader.normalPlaceholder) ||
+        (options.allFaces && !AllocateFaceScratch(scratch, tally)))
+        return Abandon(mesh, file);
+    ShowReadPhase(PHASE_SCAN, false, 100, int32_t(mesh->facetCount));
+
+    // fill the arrays
+    ShowReadPhase(PHASE_LOAD, true, ProgressRange(tally.lines), int32_t(mesh->vertexCount));
+    mesh->boundsMin = Vec3{3000.0f, 3000.0f, 3000.0f};
+    mesh->boundsMax = Vec3{-3000.0f, -3000.0f, -3000.0f};
+    bool loaded = LoadFile(file, loader, tally.lines);
+    std::fclose(file);
+    if (!loaded)
+        return Abandon(mesh, nullptr);
+    ShowReadPhase(PHASE_LOAD, false, 100, int32_t(mesh->facetCount));
+
+    // the facet list of every group and material
+    ShowReadPhase(PHASE_LISTS, true, int32_t(mesh->facetCount), int32_t(mesh->facetCount));
+    if (!BuildFacetLists(mesh))
+        return Abandon(mesh, nullptr);
+    ShowReadPhase(PHASE_LISTS, false, 100, int32_t(mesh->facetCount));
+
+    AnalyzeMeshNormals(mesh);
+    return mesh;
+}
+
 } // namespace
 
-Mesh* ReadObjMesh(const char* path)
+Mesh* ReadObjMeshWith(const char* path, const ReadOptions* options, ReadReport* report)
 {
     if (!path)
         return nullptr;
@@ -536,41 +931,18 @@ Mesh* ReadObjMesh(const char* path)
         std::fclose(file);
         return nullptr;
     }
-    groupTable.count = materialTable.count = 0;
-    RegisterName(groupTable, "Default");
-    RegisterName(materialTable, "Default");
-
-    // count, then size every array exactly
-    ShowProgress("Scanning file...", 0, 100, 0, 100, true);
-    Tally tally;
-    std::memset(&tally, 0, sizeof tally);
-    if (!CountFile(file, tally))
-        return Abandon(mesh, file);
-    std::memcpy(mesh->materialLibrary, tally.materialLibrary, MESH_PATH_SIZE);
-    if (tally.hasMaterialLibrary)
-        mesh->flags |= MESH_HAS_MATERIAL_LIBRARY;
-    if (!SizeArrays(mesh, tally))
-        return Abandon(mesh, file);
-    ShowProgress("Loading Facets...", 0, 100, 0, int32_t(mesh->facetCount), false);
-
-    // fill the arrays
-    ShowProgress("Loading Mesh...", 0, ProgressRange(tally.lines), 0, int32_t(mesh->vertexCount),
-                 true);
-    mesh->boundsMin = Vec3{3000.0f, 3000.0f, 3000.0f};
-    mesh->boundsMax = Vec3{-3000.0f, -3000.0f, -3000.0f};
-    bool loaded = LoadFile(file, mesh, tally.lines);
-    std::fclose(file);
-    if (!loaded)
-        return Abandon(mesh, nullptr);
-    ShowProgress("Counting Facets...", 0, 100, 0, int32_t(mesh->facetCount), false);
-
-    // the facet list of every group and material
-    ShowProgress("Initializing Groups and Materials...", 0, int32_t(mesh->facetCount), 0,
-                 int32_t(mesh->facetCount), true);
-    if (!BuildFacetLists(mesh))
-        return Abandon(mesh, nullptr);
-    ShowProgress("Done", 0, 100, 0, int32_t(mesh->facetCount), false);
-
-    AnalyzeMeshNormals(mesh);
+    const ReadOptions plain = {false};
+    ReadReport unused;
+    report = report ? report : &unused;
+    std::memset(report, 0, sizeof *report);
+    FaceScratch scratch;
+    std::memset(&scratch, 0, sizeof scratch);
+    mesh = ReadOpenFile(file, mesh, options ? *options : plain, report, scratch);
+    ReleaseFaceScratch(scratch);
     return mesh;
+}
+
+Mesh* ReadObjMesh(const char* path)
+{
+    return ReadObjMeshWith(path, nullptr, nullptr);
 }

@@ -192,6 +192,46 @@ TEST(CliProcess, OneUnreadableInputDoesNotStopTheOthers)
     RemoveFile(outB);
 }
 
+// One warning line per input that lost something, in both modes; exit codes unchanged.
+TEST(CliProcess, ReadWarningsNameWhatWasLeftOut)
+{
+    std::string faces = WriteScratchFile("faces.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+                                                      "v -1 1 0\nvt 0 0\nvn 0 0 1\n"
+                                                      "f 1//1 2//1 3//1\nf 1 2 3 4 5\n"
+                                                      "f 1//1 2//1 9//1\n"
+                                                      "f 1/1/1 2/1/1 3/1/1 4/1/1 5/1/1\n"
+                                                      "f 1/1/1 2/1/1 9/1/1\n");
+    std::string box = WriteScratchFile("box.obj", boxObjText);
+    struct Row
+    {
+        std::vector<std::string> words;
+        std::string facetsLine, err;
+    } rows[] = {
+        {{faces},
+         "Facets: 1\n",
+         "korvella-cli: warning: " + faces +
+             ": 3 face lines in forms not read, 1 face cut to its first four corners, 1 face "
+             "left out for its indices; --all-faces reads every face form\n"},
+        {{"--all-faces", faces},
+         "Facets: 7\n",
+         "korvella-cli: warning: " + faces +
+             ": 2 faces left out for their indices, 8 corners given a placeholder texture "
+             "coordinate or normal\n"},
+        {{box}, "Facets: 3\n", ""},
+        {{"--all-faces", box}, "Facets: 3\n", ""},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.words.back() + (row.words.size() > 1 ? " --all-faces" : ""));
+        std::vector<std::string> words = row.words;
+        words.insert(words.begin(), "--stats");
+        CliResult result = RunInProcess(words);
+        EXPECT_EQ(result.code, CLI_EXIT_DONE);
+        EXPECT_NE(result.out.find(row.facetsLine), std::string::npos) << result.out;
+        EXPECT_EQ(result.err, row.err);
+    }
+}
+
 TEST(CliProcess, UnwritableOutputIsNamedAndTheHighestCodeWins)
 {
     std::string box = WriteScratchFile("box.obj", boxObjText);
