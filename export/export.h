@@ -72,10 +72,10 @@ bool AppendDefaultExtension(char* path, size_t pathSize, const char* extension);
 // data written, less 1 when OPT_REVERSE_FACES is set.
 int ChooseCornerForm(uint32_t meshFlags, uint32_t options);
 
-// Longest facet line: "f", 16 corners of " %ld/%ld/%ld" and "\r\n".
+// Longest facet line: "f", four corners of " %ld/%ld/%ld" and "\r\n".
 enum
 {
-    FACET_LINE_MAX = 1 + 16 * 36 + 2,
+    FACET_LINE_MAX = 1 + 4 * 36 + 2,
 };
 
 // Writes one facet line for facet in the given corner form (1 to 16) at cursor: "f", each

@@ -38,6 +38,9 @@ enum
     // Marks "no group or material written yet"; no table index reaches it.
     NO_INDEX = 32000,
 };
+static_assert(FACET_LINE_MAX >= 1 + FACET_MAX_CORNERS * 36 + 2 &&
+                  int(LINE_ROOM) >= int(FACET_LINE_MAX),
+              "a facet line of every corner a facet holds fits its room");
 
 // ---- Number formatting ----------------------------------------------------------------------
 

@@ -22,7 +22,9 @@ enum
 {
     MESH_PATH_SIZE = 256,
     MESH_NAME_SIZE = 64,
-    FACET_MAX_CORNERS = 16,
+    // Nothing makes or keeps a facet of more than four corners (a longer polygon is cut or
+    // split before it is stored), so the record has room for exactly four.
+    FACET_MAX_CORNERS = 4,
 };
 
 struct Vec3
@@ -40,6 +42,9 @@ struct Facet
     int32_t normalIndex[FACET_MAX_CORNERS];
     Vec3 faceNormal;
 };
+// The size arithmetic of the reader, the operations and the limits tests assumes this layout:
+// 72 bytes, no padding, so a 32-bit size_t holds up to 59,652,323 facets.
+static_assert(sizeof(Facet) == 72, "Facet is three counts, 3 x 4 indices and a normal");
 
 // Group and Material share one layout: a name and the ascending indices of their facets.
 // facetList exists only while facetListCount > 0.

@@ -28,7 +28,7 @@ struct OverflowCase
     size_t size;
 };
 
-// On a 32-bit build a 216-byte facet overflows from 19,884,108 facets on, a position or
+// On a 32-bit build a 72-byte facet overflows from 59,652,324 facets on, a position or
 // normal from 357,913,942; on a 64-bit build the same lines test the 64-bit limits.
 TEST(Limits, AllocateArrayRefusesSizesThatOverflow)
 {
