@@ -1,7 +1,8 @@
 // korvella_bench: runs every registered benchmark and prints its figures.
 //
 // Usage: korvella_bench [--quick] [--filter TEXT] [--only NAME] [--suffix TEXT] [--list]
-// --filter runs the benchmarks whose name contains TEXT, --only the one named NAME; --suffix
+// --filter runs the benchmarks whose name contains TEXT, --only the one named NAME (repeated,
+// the ones named); --suffix
 // is appended to every figure name (the Wine run reports import_mbps_wine64).
 // Progress notes go to stderr; the run ends with one "name value unit" line per figure on
 // stdout, so that runs can be compared line by line.
@@ -88,7 +89,8 @@ std::string BenchScratchPath(const std::string& fileName)
 int main(int argc, char** argv)
 {
     BenchContext context{false};
-    std::string filter, only;
+    std::string filter;
+    std::vector<std::string> only;
     bool listOnly = false;
     for (int i = 1; i < argc; ++i)
     {
@@ -97,7 +99,7 @@ int main(int argc, char** argv)
         else if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc)
             filter = argv[++i];
         else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
-            only = argv[++i];
+            only.push_back(argv[++i]);
         else if (std::strcmp(argv[i], "--suffix") == 0 && i + 1 < argc)
             figureSuffix = argv[++i];
         else if (std::strcmp(argv[i], "--list") == 0)
@@ -117,7 +119,7 @@ int main(int argc, char** argv)
     {
         if (!filter.empty() && std::strstr(entry.name, filter.c_str()) == nullptr)
             continue;
-        if (!only.empty() && only != entry.name)
+        if (!only.empty() && std::find(only.begin(), only.end(), entry.name) == only.end())
             continue;
         if (listOnly)
         {

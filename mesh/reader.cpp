@@ -16,6 +16,9 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -95,6 +98,28 @@ void Refill(LineSource& source)
     }
 }
 
+// The first line feed among length characters, or null. Searched here rather than with
+// memchr: the Windows C runtime's memchr (under Wine at least) tests one byte at a time, which
+// cost the import about a sixth of its time there; sixteen bytes a step serve both builds.
+inline char* FindLineFeed(char* start, size_t length)
+{
+#ifdef __SSE2__
+    const __m128i feeds = _mm_set1_epi8('\n');
+    for (; length >= 16; start += 16, length -= 16)
+    {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start));
+        if (int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feeds)))
+            return start + __builtin_ctz(unsigned(hits));
+    }
+    for (; length > 0; ++start, --length)
+        if (*start == '\n')
+            return start;
+    return nullptr;
+#else
+    return static_cast<char*>(std::memchr(start, '\n', length));
+#endif
+}
+
 // The next piece as a NUL-terminated text, or null at the end of the file.
 [[gnu::always_inline]] inline const char* NextPiece(LineSource& source)
 {
@@ -105,7 +130,7 @@ void Refill(LineSource& source)
         return nullptr;
     char* start = streamBlock + source.pos;
     size_t window = available < PIECE_SIZE + 1 ? available : PIECE_SIZE + 1;
-    char* feed = static_cast<char*>(std::memchr(start, '\n', window));
+    char* feed = FindLineFeed(start, window);
     // a line feed ends the piece when it is within 255 characters once a CR before it is gone
     if (feed && (size_t(feed - start) < PIECE_SIZE || feed[-1] == '\r'))
     {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 ProgressState progressState = {};
+void (*progressCaptionObserver)(const char* caption, bool show) = nullptr;
 
 static void CopyCaption(const char* caption)
 {
@@ -15,6 +16,8 @@ static void CopyCaption(const char* caption)
 void ShowProgress(const char* caption, int32_t minimum1, int32_t maximum1, int32_t minimum2,
                   int32_t maximum2, bool show)
 {
+    if (progressCaptionObserver)
+        progressCaptionObserver(caption, show);
     if (!show)
     {
         if (!progressState.open)

@@ -32,6 +32,9 @@ extern ProgressState progressState;
 // (show false; a closed display stays closed) the progress display.
 void ShowProgress(const char* caption, int32_t minimum1, int32_t maximum1, int32_t minimum2,
                   int32_t maximum2, bool show);
+// Called at the start of every ShowProgress when set, before anything changes: the benchmarks
+// time the phases of an operation by the captions it shows. Null by default.
+extern void (*progressCaptionObserver)(const char* caption, bool show);
 // Moves the primary / secondary bar; nothing while the display is closed.
 void SetProgressPos(uint32_t position);
 void SetProgressPos2(uint32_t position);
