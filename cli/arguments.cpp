@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-const char cliVersionText[] = "Korvella v1.0\n";
+// KORVELLA_VERSION comes from the project version in CMakeLists.txt.
+const char cliVersionText[] = "korvella-cli " KORVELLA_VERSION "\n";
 
 const char cliHelpText[] =
     "Usage: korvella-cli [options] INPUT.obj...\n"
