@@ -11,12 +11,17 @@
 #include <cstdlib>
 #include <cstring>
 
-const char cliVersionText[] = "Korvella v1.0\n";
+// KORVELLA_VERSION comes from the project version in CMakeLists.txt.
+const char cliVersionText[] = "korvella-cli " KORVELLA_VERSION "\n";
 
 const char cliHelpText[] =
     "Usage: korvella-cli [options] INPUT.obj...\n"
     "Reads each OBJ file (- reads stdin), applies the operations in the order given, and\n"
     "writes it again.\n"
+    "\n"
+    "Input:\n"
+    "  --all-faces          read every face form (v, v/t, v//n, v/t/n), long and continued\n"
+    "                       lines, and split polygons of more than four corners\n"
     "\n"
     "Operations, applied to each mesh in command-line order, any number of times:\n"
     "  --smooth             Smooth Seams: face normals and smoothed vertex normals\n"
@@ -39,8 +44,6 @@ const char cliHelpText[] =
     "  --out-dir DIR        write each input to DIR/<mesh name>.obj\n"
     "  --stats              print the mesh name and the statistics lines to stdout\n"
     "  --stats=json         print them as one JSON array, an object per input\n"
-    "  --all-faces          read every face form (v, v/t, v//n, v/t/n), long and continued\n"
-    "                       lines, and split polygons of more than four corners\n"
     "  -q, --quiet          no progress bar on the terminal\n"
     "  -h, --help           show this text\n"
     "  --version            show the version\n"

@@ -61,7 +61,7 @@ TEST(CliProgram, HelpAndVersion)
     EXPECT_EQ(shortHelp.out, help.out);
     ProgramRun version = RunProgram({"--version"}, "version");
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(WithUnixLineEnds(version.out), "Korvella v1.0\n");
+    EXPECT_EQ(WithUnixLineEnds(version.out), "korvella-cli " KORVELLA_VERSION "\n");
     EXPECT_EQ(version.err, "");
 }
 

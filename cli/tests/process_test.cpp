@@ -293,7 +293,7 @@ TEST(CliProcess, HelpVersionAndUsageErrors)
     };
     const Row rows[] = {
         {CLI_EXIT_DONE, cliHelpText, "", {"--help"}},
-        {CLI_EXIT_DONE, "Korvella v1.0\n", "", {"--version"}},
+        {CLI_EXIT_DONE, "korvella-cli " KORVELLA_VERSION "\n", "", {"--version"}},
         {CLI_EXIT_USAGE, "", "korvella-cli: no input file", {}},
         {CLI_EXIT_USAGE, "", "korvella-cli: unknown option --bogus", {"--bogus", "a.obj"}},
         {CLI_EXIT_USAGE, "", "korvella-cli: bad scale \"21\"", {"--scale", "21", "a.obj"}},
