@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 // Where the sanitizer's allocator interface is at hand (the fuzz target's clang build), the
@@ -475,4 +476,19 @@ void FirstEqualNormals(const Vec3* normals, uint32_t count, uint32_t* first)
     for (size_t k = 1; k < keys.size(); ++k)
         if (SameNormal(normals[keys[k - 1].index], normals[keys[k].index]))
             first[keys[k].index] = first[keys[k - 1].index];
+}
+
+static void UnifyNans(Vec3* v)
+{
+    for (float* c : {&v->x, &v->y, &v->z})
+        if (std::isnan(*c))
+            *c = std::numeric_limits<float>::quiet_NaN();
+}
+
+void UnifyComputedNans(Mesh* mesh)
+{
+    for (uint32_t i = 0; i < mesh->normalCount; ++i)
+        UnifyNans(&mesh->normals[i]);
+    for (uint32_t f = 0; f < mesh->facetCount; ++f)
+        UnifyNans(&mesh->facets[f].faceNormal);
 }

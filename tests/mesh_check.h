@@ -37,6 +37,10 @@ enum : uint32_t
 // their counts, each facet's indices, face normal and used corners, names and lists) but the
 // parts left out, without pointer values: two records with equal images are the same mesh.
 std::string MeshImage(const Mesh* mesh, uint32_t leftOut = IMAGE_ALL);
+// Gives every NaN among the normals and face normals one sign and payload. Arithmetic on two
+// NaNs keeps the first operand's, and which one comes first is the compiler's choice, so two
+// builds may differ there and nowhere else; compare images of meshes treated so.
+void UnifyComputedNans(Mesh* mesh);
 
 // The bounds the reader gives for the stored vertices (a NaN becomes the minimum), and the
 // bounds a scale change recomputes (a NaN is passed over).
