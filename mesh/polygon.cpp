@@ -88,10 +88,15 @@ struct Ring
 // Whether any corner left, other than the triangle's own, lies inside or on the triangle.
 // Only corners that do not turn the polygon's way are tried: where a corner lies in the
 // triangle of a convex corner, so does one of those. Corners cut off or turned convex leave
-// their list here.
+// their list here. The turns, computed as Turn does, reject most corners before the
+// comparison with the triangle's own places is needed.
 bool HoldsCorner(Ring& ring, uint32_t a, uint32_t b, uint32_t c)
 {
     PolygonCorner* work = ring.work;
+    const PolygonCorner &pa = work[a], &pb = work[b], &pc = work[c];
+    double abx = pb.x - pa.x, aby = pb.y - pa.y;
+    double bcx = pc.x - pb.x, bcy = pc.y - pb.y;
+    double cax = pa.x - pc.x, cay = pa.y - pc.y;
     for (uint32_t j = ring.reflexHead, before = NONE; j != NONE; j = work[j].nextReflex)
     {
         const PolygonCorner& p = work[j];
@@ -101,10 +106,10 @@ bool HoldsCorner(Ring& ring, uint32_t a, uint32_t b, uint32_t c)
             continue;
         }
         before = j;
-        if (SamePlace(p, work[a]) || SamePlace(p, work[b]) || SamePlace(p, work[c]))
-            continue;
-        if (Turn(work[a], work[b], p) >= 0 && Turn(work[b], work[c], p) >= 0 &&
-            Turn(work[c], work[a], p) >= 0)
+        if (abx * (p.y - pa.y) - aby * (p.x - pa.x) >= 0 &&
+            bcx * (p.y - pb.y) - bcy * (p.x - pb.x) >= 0 &&
+            cax * (p.y - pc.y) - cay * (p.x - pc.x) >= 0 && !SamePlace(p, pa) &&
+            !SamePlace(p, pb) && !SamePlace(p, pc))
             return true;
     }
     return false;
