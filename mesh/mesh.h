@@ -175,9 +175,11 @@ struct PolygonCorner
 {
     double x, y; // the corner in the polygon's plane
     uint32_t prev, next;
-    uint32_t nextReflex; // the corners that may lie in an ear, in a list of their own
-    bool convex;         // turns the polygon's way
+    uint32_t nextReflex;      // the corners that may lie in an ear, in a list of their own
+    uint32_t nextFirstReflex; // the corners not convex before any cut, in a list kept whole
+    bool convex;              // turns the polygon's way
     bool ear;
+    bool earPending; // ear not worked out yet: still that of the uncut polygon
     bool cut;
 };
 

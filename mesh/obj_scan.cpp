@@ -463,6 +463,16 @@ template <bool convert> inline const char* ScanIndex(const char* p, int64_t* val
     bool sign = *p == '-' || *p == '+';
     if (!IsDigit(p[sign]))
         return nullptr;
+    if (convert && !sign)
+    {
+        // the common index, converted here as ScanLong converts it
+        uint64_t magnitude = 0;
+        const char* end = AppendDigits(p, magnitude);
+        if (end - p > 18)
+            return ScanLong(p, value);
+        *value = int64_t(magnitude);
+        return end;
+    }
     if (convert)
         return ScanLong(p, value);
     for (p += sign; IsDigit(*p);)

@@ -78,20 +78,48 @@ bool SamePlace(const PolygonCorner& a, const PolygonCorner& b)
 
 const uint32_t NONE = 0xFFFFFFFFu;
 
-// The corners of a polygon being cut, and the first of those not known to be convex.
+// The corners of a polygon being cut, the first of those not known to be convex, and the
+// first of those that were not convex before any cut.
 struct Ring
 {
     PolygonCorner* work;
     uint32_t reflexHead;
+    uint32_t firstReflexHead;
 };
+
+// The triangle a, b, c with its edges, for tests of many points against it.
+struct Triangle
+{
+    const PolygonCorner &a, &b, &c;
+    double abx, aby, bcx, bcy, cax, cay;
+};
+
+Triangle MakeTriangle(const PolygonCorner* work, uint32_t a, uint32_t b, uint32_t c)
+{
+    const PolygonCorner &pa = work[a], &pb = work[b], &pc = work[c];
+    return Triangle{pa,          pb,          pc,          pb.x - pa.x, pb.y - pa.y,
+                    pc.x - pb.x, pc.y - pb.y, pa.x - pc.x, pa.y - pc.y};
+}
+
+// Whether p lies inside or on the triangle, not at one of its corners. The turns are those
+// Turn gives, taken first: they reject most corners before the places need comparing.
+inline bool Inside(const Triangle& t, const PolygonCorner& p)
+{
+    return t.abx * (p.y - t.a.y) - t.aby * (p.x - t.a.x) >= 0 &&
+           t.bcx * (p.y - t.b.y) - t.bcy * (p.x - t.b.x) >= 0 &&
+           t.cax * (p.y - t.c.y) - t.cay * (p.x - t.c.x) >= 0 && !SamePlace(p, t.a) &&
+           !SamePlace(p, t.b) && !SamePlace(p, t.c);
+}
 
 // Whether any corner left, other than the triangle's own, lies inside or on the triangle.
 // Only corners that do not turn the polygon's way are tried: where a corner lies in the
 // triangle of a convex corner, so does one of those. Corners cut off or turned convex leave
-// their list here.
+// their list here. The triangle's own corners are passed over by number (a corner at the
+// same place as one of them never counts).
 bool HoldsCorner(Ring& ring, uint32_t a, uint32_t b, uint32_t c)
 {
     PolygonCorner* work = ring.work;
+    Triangle t = MakeTriangle(work, a, b, c);
     for (uint32_t j = ring.reflexHead, before = NONE; j != NONE; j = work[j].nextReflex)
     {
         const PolygonCorner& p = work[j];
@@ -101,12 +129,20 @@ bool HoldsCorner(Ring& ring, uint32_t a, uint32_t b, uint32_t c)
             continue;
         }
         before = j;
-        if (SamePlace(p, work[a]) || SamePlace(p, work[b]) || SamePlace(p, work[c]))
-            continue;
-        if (Turn(work[a], work[b], p) >= 0 && Turn(work[b], work[c], p) >= 0 &&
-            Turn(work[c], work[a], p) >= 0)
+        if (j != a && j != c && Inside(t, p))
             return true;
     }
+    return false;
+}
+
+// HoldsCorner as it answers before any cut: every corner of the first list is left.
+bool HeldBeforeCuts(const Ring& ring, uint32_t a, uint32_t b, uint32_t c)
+{
+    const PolygonCorner* work = ring.work;
+    Triangle t = MakeTriangle(work, a, b, c);
+    for (uint32_t j = ring.firstReflexHead; j != NONE; j = work[j].nextFirstReflex)
+        if (j != a && j != c && Inside(t, work[j]))
+            return true;
     return false;
 }
 
@@ -117,18 +153,39 @@ void UpdateConvex(PolygonCorner* work, uint32_t b)
 
 // A corner can be cut off when it turns the polygon's way with no other corner in its
 // triangle, or when cutting it leaves the outline as it was: a repeated corner, or one on
-// the straight line between its neighbours.
-bool IsEar(Ring& ring, uint32_t b)
+// the straight line between its neighbours. beforeCuts: tested as the uncut polygon.
+bool IsEar(Ring& ring, uint32_t b, bool beforeCuts)
 {
     const PolygonCorner* work = ring.work;
     uint32_t a = work[b].prev, c = work[b].next;
     if (work[b].convex)
-        return !HoldsCorner(ring, a, b, c);
+        return beforeCuts ? !HeldBeforeCuts(ring, a, b, c) : !HoldsCorner(ring, a, b, c);
     double turn = Turn(work[a], work[b], work[c]);
     if (turn != 0)
         return false;
     const PolygonCorner &pa = work[a], &pb = work[b], &pc = work[c];
     return (pa.x - pb.x) * (pc.x - pb.x) + (pa.y - pb.y) * (pc.y - pb.y) <= 0;
+}
+
+// Whether corner i is an ear as last worked out. The ear of a corner whose neighbours have
+// not changed is that of the uncut polygon, worked out only once it is asked for: corners
+// next to a cut get theirs anew first, and most never need the first one.
+bool EarAsKnown(Ring& ring, uint32_t i)
+{
+    PolygonCorner& corner = ring.work[i];
+    if (corner.earPending)
+    {
+        corner.ear = IsEar(ring, i, true);
+        corner.earPending = false;
+    }
+    return corner.ear;
+}
+
+// The corner's ear anew, after a cut beside it.
+void UpdateEar(Ring& ring, uint32_t i)
+{
+    ring.work[i].ear = IsEar(ring, i, false);
+    ring.work[i].earPending = false;
 }
 
 uint32_t* Emit(uint32_t* out, uint32_t a, uint32_t b, uint32_t c)
@@ -139,25 +196,32 @@ uint32_t* Emit(uint32_t* out, uint32_t a, uint32_t b, uint32_t c)
     return out + 3;
 }
 
-// Cuts ears while there are any; returns where the triangles written end, and in first a
-// corner still left.
-uint32_t* ClipEars(PolygonCorner* work, uint32_t count, uint32_t* out, uint32_t* first)
+// The ring before any cut: convexity, both reflex lists, every ear still to be worked out.
+Ring StartRing(PolygonCorner* work, uint32_t count)
 {
-    Ring ring{work, NONE};
+    Ring ring{work, NONE, NONE};
     for (uint32_t i = count; i-- > 0;)
     {
         UpdateConvex(work, i);
         work[i].cut = false;
+        work[i].earPending = true;
         work[i].nextReflex = ring.reflexHead;
+        work[i].nextFirstReflex = ring.firstReflexHead;
         if (!work[i].convex)
-            ring.reflexHead = i;
+            ring.reflexHead = ring.firstReflexHead = i;
     }
-    for (uint32_t i = 0; i < count; ++i)
-        work[i].ear = IsEar(ring, i);
+    return ring;
+}
+
+// Cuts ears while there are any; returns where the triangles written end, and in first a
+// corner still left.
+uint32_t* ClipEars(PolygonCorner* work, uint32_t count, uint32_t* out, uint32_t* first)
+{
+    Ring ring = StartRing(work, count);
     uint32_t left = count, i = 0, passed = 0;
     while (left > 3 && passed <= left)
     {
-        if (!work[i].ear)
+        if (!EarAsKnown(ring, i))
         {
             i = work[i].next;
             ++passed;
@@ -171,8 +235,8 @@ uint32_t* ClipEars(PolygonCorner* work, uint32_t count, uint32_t* out, uint32_t*
         --left;
         UpdateConvex(work, a);
         UpdateConvex(work, c);
-        work[a].ear = IsEar(ring, a);
-        work[c].ear = IsEar(ring, c);
+        UpdateEar(ring, a);
+        UpdateEar(ring, c);
         i = c;
         passed = 0;
     }

@@ -150,14 +150,14 @@ inline char* FindLineFeed(char* start, size_t length)
 // The next whole line for the all-faces mode, NUL-terminated in the block with a CR before
 // its LF dropped; a backslash that ends a line joins the next one to it (both line ends
 // become blanks). A line longer than the block is cut at the block's size. Null at the end.
-const char* NextWholeLine(LineSource& source)
+[[gnu::always_inline]] inline const char* NextWholeLine(LineSource& source)
 {
     size_t searched = 0; // bytes after pos known to hold no line end that ends the line
     for (;;)
     {
         char* start = streamBlock + source.pos;
         size_t available = source.fill - source.pos;
-        char* feed = static_cast<char*>(std::memchr(start + searched, '\n', available - searched));
+        char* feed = FindLineFeed(start + searched, available - searched);
         if (!feed && !source.atEnd && !(source.pos == 0 && source.fill == BLOCK_SIZE))
         {
             searched = available;
