@@ -30,17 +30,6 @@ double BestRead(const char* path, bool allFaces, int repeats)
     return best;
 }
 
-double FileBytes(const std::string& path)
-{
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return 0;
-    std::fseek(file, 0, SEEK_END);
-    double bytes = double(std::ftell(file));
-    std::fclose(file);
-    return bytes;
-}
-
 // A height field of side x side positions, two "f a b c" triangles per cell.
 bool WritePositionsFile(const std::string& path, uint32_t side)
 {

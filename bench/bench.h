@@ -36,6 +36,8 @@ double BenchSeconds();
 // Processor seconds the system has spent for this process so far (page faults, file reads);
 // 0 where the platform does not tell.
 double BenchKernelSeconds();
+// The size of a file in bytes; 0 when it cannot be opened.
+double FileBytes(const std::string& path);
 
 struct GeneratedObjInfo;
 // The generated v/vt/vn torus file of the run (1,000,000 facets, 100,000 with --quick),

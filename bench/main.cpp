@@ -63,6 +63,17 @@ double BenchSeconds()
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
+double FileBytes(const std::string& path)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return 0;
+    std::fseek(file, 0, SEEK_END);
+    double bytes = double(std::ftell(file));
+    std::fclose(file);
+    return bytes;
+}
+
 double BenchKernelSeconds()
 {
 #ifdef _WIN32

@@ -28,17 +28,6 @@ template <typename Write> double TimeWrite(const std::string& path, Write write)
     return written ? seconds : -1;
 }
 
-double FileBytes(const std::string& path)
-{
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return 0;
-    std::fseek(file, 0, SEEK_END);
-    double bytes = double(std::ftell(file));
-    std::fclose(file);
-    return bytes;
-}
-
 // True when the two files hold the same bytes.
 bool SameBytes(const std::string& a, const std::string& b)
 {
