@@ -91,6 +91,19 @@ TEST(CliProgram, UsageErrorsExitWithTwoAndOneLine)
         {"korvella-cli: - (standard input) given more than once\n", {"--stats", "-", box, "-"}},
         {"korvella-cli: --stats and -o - would both write to standard output\n",
          {"--stats=json", "-o", "-", box}},
+        {"korvella-cli: --render needs a value\n", {box, "--render"}},
+        {"korvella-cli: --render needs a non-empty value\n", {"--render", "", box}},
+        {"korvella-cli: bad size \"0x10\" (WxH, each side from 1 to 8192)\n",
+         {"--render", "a.png", "--size", "0x10", box}},
+        {"korvella-cli: bad size \"640x8193\" (WxH, each side from 1 to 8192)\n",
+         {"--render", "a.png", "--size", "640x8193", box}},
+        {"korvella-cli: bad size \"64x48 \" (WxH, each side from 1 to 8192)\n",
+         {"--render", "a.png", "--size", "64x48 ", box}},
+        {"korvella-cli: bad view \"side\" (iso, front, back, left, right, top or bottom)\n",
+         {"--render", "a.png", "--view", "side", box}},
+        {"korvella-cli: --size and --view need --render\n", {"--view", "top", box}},
+        {"korvella-cli: --render FILE takes a single input; with --out-dir it names a folder\n",
+         {"--render", "a.png", box, box}},
     };
     for (const Row& row : rows)
     {

@@ -9,42 +9,9 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace
 {
-
-TEST(CliRenderProgram, OptionErrorsExitWithTwo)
-{
-    std::string box = WriteScratchFile("box.obj", boxObjText);
-    struct Row
-    {
-        const char* expectedErr;
-        std::vector<std::string> arguments;
-    };
-    const Row rows[] = {
-        {"korvella-cli: --render needs a value\n", {box, "--render"}},
-        {"korvella-cli: --render needs a non-empty value\n", {"--render", "", box}},
-        {"korvella-cli: bad size \"0x10\" (WxH, each side from 1 to 8192)\n",
-         {"--render", "a.png", "--size", "0x10", box}},
-        {"korvella-cli: bad size \"640x8193\" (WxH, each side from 1 to 8192)\n",
-         {"--render", "a.png", "--size", "640x8193", box}},
-        {"korvella-cli: bad size \"64x48 \" (WxH, each side from 1 to 8192)\n",
-         {"--render", "a.png", "--size", "64x48 ", box}},
-        {"korvella-cli: bad view \"side\" (iso, front, back, left, right, top or bottom)\n",
-         {"--render", "a.png", "--view", "side", box}},
-        {"korvella-cli: --size and --view need --render\n", {"--view", "top", box}},
-        {"korvella-cli: --render FILE takes a single input; with --out-dir it names a folder\n",
-         {"--render", "a.png", box, box}},
-    };
-    for (const Row& row : rows)
-    {
-        SCOPED_TRACE(row.expectedErr);
-        ProgramRun run = RunProgram(row.arguments, "usage");
-        EXPECT_EQ(run.exitCode, CLI_EXIT_USAGE);
-        EXPECT_EQ(WithUnixLineEnds(run.err), row.expectedErr);
-    }
-}
 
 // The picture of the smoothed torus: the same bytes from every build of the program.
 TEST(CliRenderProgram, PictureMatchesTheGoldenFile)
