@@ -170,17 +170,26 @@ struct ObjCorner
 uint32_t ScanObjCorners(const char* line, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
                         bool* lacksNormal);
 
-// Working storage of SplitPolygon, one entry per corner.
+// A corner in the polygon's plane, as a list of corners to test against ears holds it.
+struct PolygonPoint
+{
+    double x, y;
+    uint32_t corner;
+};
+
+// Working storage of SplitPolygon, one element per corner: the corner's state, and one slot
+// of each of the two lists of corners that do not turn the polygon's way.
 struct PolygonCorner
 {
     double x, y; // the corner in the polygon's plane
     uint32_t prev, next;
-    uint32_t nextReflex;      // the corners that may lie in an ear, in a list of their own
-    uint32_t nextFirstReflex; // the corners not convex before any cut, in a list kept whole
-    bool convex;              // turns the polygon's way
+    uint32_t reflexSlot; // its slot in the list of reflex corners, while it is there
+    bool convex;         // turns the polygon's way
     bool ear;
-    bool earPending; // ear not worked out yet: still that of the uncut polygon
-    bool cut;
+    bool earPending;          // ear not worked out since the last change
+    bool earStale;            // a cut beside it changed it since the polygon was whole
+    PolygonPoint reflex;      // slot of the list of the corners not convex now
+    PolygonPoint firstReflex; // slot of the list of those not convex before any cut
 };
 
 // Splits a polygon of count >= 3 corners into count - 2 triangles, written as corner

@@ -71,95 +71,92 @@ double Turn(const PolygonCorner& a, const PolygonCorner& b, const PolygonCorner&
     return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
 }
 
-bool SamePlace(const PolygonCorner& a, const PolygonCorner& b)
-{
-    return a.x == b.x && a.y == b.y;
-}
-
-const uint32_t NONE = 0xFFFFFFFFu;
-
-// The corners of a polygon being cut, the first of those not known to be convex, and the
-// first of those that were not convex before any cut.
+// The corners of a polygon being cut, and the two lists of corners that may lie in an ear
+// (the k-th entries are in work[k]): those not convex now, and those not convex before any
+// cut, kept whole.
 struct Ring
 {
     PolygonCorner* work;
-    uint32_t reflexHead;
-    uint32_t firstReflexHead;
+    uint32_t reflexCount;
+    uint32_t firstReflexCount;
 };
 
 // The triangle a, b, c with its edges, for tests of many points against it.
 struct Triangle
 {
-    const PolygonCorner &a, &b, &c;
+    double ax, ay, bx, by, cx, cy;
     double abx, aby, bcx, bcy, cax, cay;
 };
 
 Triangle MakeTriangle(const PolygonCorner* work, uint32_t a, uint32_t b, uint32_t c)
 {
     const PolygonCorner &pa = work[a], &pb = work[b], &pc = work[c];
-    return Triangle{pa,          pb,          pc,          pb.x - pa.x, pb.y - pa.y,
-                    pc.x - pb.x, pc.y - pb.y, pa.x - pc.x, pa.y - pc.y};
+    return Triangle{pa.x,        pa.y,        pb.x,        pb.y,        pc.x,        pc.y,
+                    pb.x - pa.x, pb.y - pa.y, pc.x - pb.x, pc.y - pb.y, pa.x - pc.x, pa.y - pc.y};
 }
 
-// Whether p lies inside or on the triangle, not at one of its corners. The turns are those
-// Turn gives, taken first: they reject most corners before the places need comparing.
-inline bool Inside(const Triangle& t, const PolygonCorner& p)
+// Whether p lies inside or on the triangle, not at one of its corners (so never one of the
+// triangle's own corners). The turns are those Turn gives, taken first: they reject most
+// corners before the places need comparing. The chord c-a goes first: the corners that are
+// left lie mostly inside the polygon, on the inner side of the ear's outline edges but beyond
+// its chord.
+inline bool Inside(const Triangle& t, const PolygonPoint& p)
 {
-    return t.abx * (p.y - t.a.y) - t.aby * (p.x - t.a.x) >= 0 &&
-           t.bcx * (p.y - t.b.y) - t.bcy * (p.x - t.b.x) >= 0 &&
-           t.cax * (p.y - t.c.y) - t.cay * (p.x - t.c.x) >= 0 && !SamePlace(p, t.a) &&
-           !SamePlace(p, t.b) && !SamePlace(p, t.c);
+    return t.cax * (p.y - t.cy) - t.cay * (p.x - t.cx) >= 0 &&
+           t.abx * (p.y - t.ay) - t.aby * (p.x - t.ax) >= 0 &&
+           t.bcx * (p.y - t.by) - t.bcy * (p.x - t.bx) >= 0 && !(p.x == t.ax && p.y == t.ay) &&
+           !(p.x == t.bx && p.y == t.by) && !(p.x == t.cx && p.y == t.cy);
 }
 
-// Whether any corner left, other than the triangle's own, lies inside or on the triangle.
-// Only corners that do not turn the polygon's way are tried: where a corner lies in the
-// triangle of a convex corner, so does one of those. Corners cut off or turned convex leave
-// their list here. The triangle's own corners are passed over by number (a corner at the
-// same place as one of them never counts).
-bool HoldsCorner(Ring& ring, uint32_t a, uint32_t b, uint32_t c)
+// Whether any corner of a list lies inside or on the triangle a, b, c. Where a corner lies in
+// the triangle of a convex corner, so does one that does not turn the polygon's way: only
+// those are listed.
+template <PolygonPoint PolygonCorner::*list>
+bool HoldsCorner(const PolygonCorner* work, uint32_t count, uint32_t a, uint32_t b, uint32_t c)
+{
+    Triangle t = MakeTriangle(work, a, b, c);
+    for (uint32_t k = 0; k < count; ++k)
+        if (Inside(t, work[k].*list))
+            return true;
+    return false;
+}
+
+void AddReflex(Ring& ring, uint32_t i)
 {
     PolygonCorner* work = ring.work;
-    Triangle t = MakeTriangle(work, a, b, c);
-    for (uint32_t j = ring.reflexHead, before = NONE; j != NONE; j = work[j].nextReflex)
-    {
-        const PolygonCorner& p = work[j];
-        if (p.convex || p.cut)
-        {
-            (before == NONE ? ring.reflexHead : work[before].nextReflex) = p.nextReflex;
-            continue;
-        }
-        before = j;
-        if (j != a && j != c && Inside(t, p))
-            return true;
-    }
-    return false;
+    work[i].reflexSlot = ring.reflexCount;
+    work[ring.reflexCount++].reflex = PolygonPoint{work[i].x, work[i].y, i};
 }
 
-// HoldsCorner as it answers before any cut: every corner of the first list is left.
-bool HeldBeforeCuts(const Ring& ring, uint32_t a, uint32_t b, uint32_t c)
+void RemoveReflex(Ring& ring, uint32_t i)
 {
-    const PolygonCorner* work = ring.work;
-    Triangle t = MakeTriangle(work, a, b, c);
-    for (uint32_t j = ring.firstReflexHead; j != NONE; j = work[j].nextFirstReflex)
-        if (j != a && j != c && Inside(t, work[j]))
-            return true;
-    return false;
+    PolygonCorner* work = ring.work;
+    uint32_t slot = work[i].reflexSlot, last = --ring.reflexCount;
+    work[slot].reflex = work[last].reflex;
+    work[work[slot].reflex.corner].reflexSlot = slot;
 }
 
-void UpdateConvex(PolygonCorner* work, uint32_t b)
+// Works out anew whether corner b turns the polygon's way, keeping the reflex list.
+void UpdateConvex(Ring& ring, uint32_t b)
 {
-    work[b].convex = Turn(work[work[b].prev], work[b], work[work[b].next]) > 0;
+    PolygonCorner* work = ring.work;
+    bool convex = Turn(work[work[b].prev], work[b], work[work[b].next]) > 0;
+    if (convex != work[b].convex)
+        convex ? RemoveReflex(ring, b) : AddReflex(ring, b);
+    work[b].convex = convex;
 }
 
 // A corner can be cut off when it turns the polygon's way with no other corner in its
 // triangle, or when cutting it leaves the outline as it was: a repeated corner, or one on
 // the straight line between its neighbours. beforeCuts: tested as the uncut polygon.
-bool IsEar(Ring& ring, uint32_t b, bool beforeCuts)
+bool IsEar(const Ring& ring, uint32_t b, bool beforeCuts)
 {
     const PolygonCorner* work = ring.work;
     uint32_t a = work[b].prev, c = work[b].next;
     if (work[b].convex)
-        return beforeCuts ? !HeldBeforeCuts(ring, a, b, c) : !HoldsCorner(ring, a, b, c);
+        return beforeCuts
+                   ? !HoldsCorner<&PolygonCorner::firstReflex>(work, ring.firstReflexCount, a, b, c)
+                   : !HoldsCorner<&PolygonCorner::reflex>(work, ring.reflexCount, a, b, c);
     double turn = Turn(work[a], work[b], work[c]);
     if (turn != 0)
         return false;
@@ -167,25 +164,26 @@ bool IsEar(Ring& ring, uint32_t b, bool beforeCuts)
     return (pa.x - pb.x) * (pc.x - pb.x) + (pa.y - pb.y) * (pc.y - pb.y) <= 0;
 }
 
-// Whether corner i is an ear as last worked out. The ear of a corner whose neighbours have
-// not changed is that of the uncut polygon, worked out only once it is asked for: corners
-// next to a cut get theirs anew first, and most never need the first one.
+// Whether corner i is an ear as last worked out. Ears are worked out when the walk comes to
+// their corner: the ear of a corner whose neighbours have not changed is that of the uncut
+// polygon (most corners never need it), one beside a cut is worked out anew, with the
+// corners then left (a cut beside it in the meantime spares one test).
 bool EarAsKnown(Ring& ring, uint32_t i)
 {
     PolygonCorner& corner = ring.work[i];
     if (corner.earPending)
     {
-        corner.ear = IsEar(ring, i, true);
+        corner.ear = IsEar(ring, i, !corner.earStale);
         corner.earPending = false;
     }
     return corner.ear;
 }
 
-// The corner's ear anew, after a cut beside it.
-void UpdateEar(Ring& ring, uint32_t i)
+// The corner's ear is to be worked out anew, after a cut beside it.
+void MarkEarStale(Ring& ring, uint32_t i)
 {
-    ring.work[i].ear = IsEar(ring, i, false);
-    ring.work[i].earPending = false;
+    ring.work[i].earPending = true;
+    ring.work[i].earStale = true;
 }
 
 uint32_t* Emit(uint32_t* out, uint32_t a, uint32_t b, uint32_t c)
@@ -199,17 +197,18 @@ uint32_t* Emit(uint32_t* out, uint32_t a, uint32_t b, uint32_t c)
 // The ring before any cut: convexity, both reflex lists, every ear still to be worked out.
 Ring StartRing(PolygonCorner* work, uint32_t count)
 {
-    Ring ring{work, NONE, NONE};
-    for (uint32_t i = count; i-- > 0;)
+    Ring ring{work, 0, 0};
+    for (uint32_t i = 0; i < count; ++i)
     {
-        UpdateConvex(work, i);
-        work[i].cut = false;
+        work[i].convex = Turn(work[work[i].prev], work[i], work[work[i].next]) > 0;
         work[i].earPending = true;
-        work[i].nextReflex = ring.reflexHead;
-        work[i].nextFirstReflex = ring.firstReflexHead;
+        work[i].earStale = false;
         if (!work[i].convex)
-            ring.reflexHead = ring.firstReflexHead = i;
+            AddReflex(ring, i);
     }
+    ring.firstReflexCount = ring.reflexCount;
+    for (uint32_t k = 0; k < ring.reflexCount; ++k)
+        work[k].firstReflex = work[k].reflex;
     return ring;
 }
 
@@ -229,14 +228,15 @@ uint32_t* ClipEars(PolygonCorner* work, uint32_t count, uint32_t* out, uint32_t*
         }
         uint32_t a = work[i].prev, c = work[i].next;
         out = Emit(out, a, i, c);
-        work[i].cut = true;
+        if (!work[i].convex) // a corner on the line between its neighbours
+            RemoveReflex(ring, i);
         work[a].next = c;
         work[c].prev = a;
         --left;
-        UpdateConvex(work, a);
-        UpdateConvex(work, c);
-        UpdateEar(ring, a);
-        UpdateEar(ring, c);
+        UpdateConvex(ring, a);
+        UpdateConvex(ring, c);
+        MarkEarStale(ring, a);
+        MarkEarStale(ring, c);
         i = c;
         passed = 0;
     }

@@ -603,8 +603,28 @@ void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, 
     }
 }
 
-// A polygon is stored as a fan for now: its corners may name vertices further down the file,
-// so it is split once every position is read (SplitPolygons).
+// Splits a polygon whose positions are all read and stores its triangles.
+void StoreSplitPolygon(Loader& loader, const ObjCorner* corners, uint32_t count)
+{
+    FaceScratch& scratch = *loader.scratch;
+    for (uint32_t c = 0; c < count; ++c)
+        scratch.points[c] = loader.mesh->vertices[corners[c].vertex];
+    SplitPolygon(scratch.points, count, scratch.work, scratch.triangles);
+    for (uint32_t t = 0; t + 2 < count; ++t)
+        StoreFacet(loader, corners, scratch.triangles + 3 * t, 3);
+}
+
+// Whether every corner names a position already read.
+bool PositionsKnown(const Loader& loader, const ObjCorner* corners, uint32_t count)
+{
+    for (uint32_t c = 0; c < count; ++c)
+        if (uint64_t(corners[c].vertex) >= loader.vertexSlot)
+            return false;
+    return true;
+}
+
+// A polygon naming a position further down the file is stored as a fan for now, and split
+// once every position is read (SplitPolygons).
 void StorePolygonFan(Loader& loader, const ObjCorner* corners, uint32_t count)
 {
     FaceScratch& scratch = *loader.scratch;
@@ -633,6 +653,8 @@ void LoadAnyFace(Loader& loader, const char* line)
     static const uint32_t inOrder[4] = {0, 1, 2, 3};
     if (count <= 4)
         StoreFacet(loader, scratch.corners, inOrder, count);
+    else if (PositionsKnown(loader, scratch.corners, count))
+        StoreSplitPolygon(loader, scratch.corners, count);
     else
         StorePolygonFan(loader, scratch.corners, count);
 }
