@@ -169,6 +169,11 @@ struct ObjCorner
 // index.
 uint32_t ScanObjCorners(const char* line, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
                         bool* lacksNormal);
+// ScanObjCorners for the counting pass (nothing stored or converted), for a line followed by
+// at least SCAN_PADDING readable bytes after its NUL: it takes the form of most corners from
+// 32 bytes at a time.
+const size_t SCAN_PADDING = 32;
+uint32_t CountObjCornersPadded(const char* line, bool* lacksUv, bool* lacksNormal);
 
 // A corner in the polygon's plane, as a list of corners to test against ears holds it.
 struct PolygonPoint

@@ -13,6 +13,10 @@
 #include <cstring>
 #include <limits>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace
 {
 
@@ -501,14 +505,88 @@ template <bool convert> inline const char* ScanCorner(const char* p, ObjCorner& 
     return *p == '\0' || IsSpace(*p) ? p : nullptr;
 }
 
-template <bool convert>
+#ifdef __SSE2__
+// The digits and slashes among the 32 bytes at p, as bit k for p[k]; bit 31 is left clear, so
+// that every run of digits or slashes ends before it.
+struct ByteClasses
+{
+    uint32_t digits;
+    uint32_t slashes;
+};
+
+inline ByteClasses ClassifyBytes(const char* p)
+{
+    const __m128i low = _mm_set1_epi8('0' - 1), high = _mm_set1_epi8('9' + 1);
+    const __m128i slash = _mm_set1_epi8('/');
+    uint32_t digits = 0, slashes = 0;
+    for (int half = 0; half < 2; ++half)
+    {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+        __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(bytes, low), _mm_cmplt_epi8(bytes, high));
+        digits |= uint32_t(_mm_movemask_epi8(digit)) << (16 * half);
+        slashes |= uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, slash))) << (16 * half);
+    }
+    return ByteClasses{digits & 0x7FFFFFFFu, slashes & 0x7FFFFFFFu};
+}
+
+// The length of the digit run starting at bit k < 32 of digits.
+inline unsigned DigitRun(uint32_t digits, unsigned k)
+{
+    return unsigned(__builtin_ctz(~digits >> k));
+}
+
+// The form of the corner at p for the counting pass, taken from the 32 bytes at p, which
+// must be readable: the end of a corner of unsigned indices that ends within 31 of them, as
+// ScanCorner<false> finds it. Null when the bytes do not settle it; ScanCorner decides then.
+inline const char* SkimCorner(const char* p, ObjCorner& corner)
+{
+    ByteClasses classes = ClassifyBytes(p);
+    unsigned end = DigitRun(classes.digits, 0);
+    corner.hasUv = corner.hasNormal = false;
+    if (end == 0)
+        return nullptr;
+    if (classes.slashes >> end & 1)
+    {
+        unsigned run = DigitRun(classes.digits, ++end);
+        corner.hasUv = run > 0;
+        end += run;
+        corner.hasNormal = classes.slashes >> end & 1;
+        if (corner.hasNormal)
+        {
+            run = DigitRun(classes.digits, ++end);
+            end += run;
+            if (run == 0)
+                return nullptr;
+        }
+        else if (!corner.hasUv)
+            return nullptr;
+    }
+    // a run cut short at byte 31 ends at no blank there
+    if (p[end] != '\0' && !IsSpace(p[end]))
+        return nullptr;
+    return p + end;
+}
+#endif
+
+// The counting pass's corner at p: skimmed where the padding allows it.
+template <bool padded> inline const char* CountCorner(const char* p, ObjCorner& corner)
+{
+#ifdef __SSE2__
+    if (padded)
+        if (const char* end = SkimCorner(p, corner))
+            return end;
+#endif
+    return ScanCorner<false>(p, corner);
+}
+
+template <bool convert, bool padded = false>
 uint32_t ScanCorners(const char* p, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
                      bool* lacksNormal)
 {
     uint32_t count = 0;
     bool withoutUv = false, withoutNormal = false;
     ObjCorner corner;
-    while (*p && (p = ScanCorner<convert>(p, corner)))
+    while (*p && (p = convert ? ScanCorner<true>(p, corner) : CountCorner<padded>(p, corner)))
     {
         withoutUv |= !corner.hasUv;
         withoutNormal |= !corner.hasNormal;
@@ -608,4 +686,11 @@ uint32_t ScanObjCorners(const char* line, ObjCorner* corners, uint32_t capacity,
     if (!corners)
         return ScanCorners<false>(p, nullptr, 0, lacksUv, lacksNormal);
     return ScanCorners<true>(p, corners, capacity, lacksUv, lacksNormal);
+}
+
+uint32_t CountObjCornersPadded(const char* line, bool* lacksUv, bool* lacksNormal)
+{
+    if (line[0] != 'f')
+        return 0;
+    return ScanCorners<false, true>(SkipSpace(line + 1), nullptr, 0, lacksUv, lacksNormal);
 }

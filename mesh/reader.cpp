@@ -77,7 +77,8 @@ struct LineSource
     char piece[PIECE_SIZE + 1];
 };
 
-char streamBlock[BLOCK_SIZE + 1];
+// the padding lets the counting pass read 32 bytes at any place of a line
+char streamBlock[BLOCK_SIZE + 1 + SCAN_PADDING];
 
 void Refill(LineSource& source)
 {
@@ -221,8 +222,8 @@ inline bool MayBeVertex(const char* line)
 // A face in every form counts the facets it will give: a polygon of n corners n - 2.
 void CountAnyFace(const char* line, Tally& tally)
 {
-    uint32_t corners =
-        ScanObjCorners(line, nullptr, 0, &tally.cornerLacksUv, &tally.cornerLacksNormal);
+    // whole lines stand in the padded block
+    uint32_t corners = CountObjCornersPadded(line, &tally.cornerLacksUv, &tally.cornerLacksNormal);
     if (corners < 3)
         return;
     tally.faces += corners <= 4 ? 1 : corners - 2;
