@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -227,6 +228,46 @@ TEST(ScannerTest, TokensEndAtWhiteSpace)
             EXPECT_EQ(std::string(token, length), c.expected);
         }
     }
+}
+
+// Digit runs that cross 10^7, where 32-bit builds go on reading in 64 bits, at every place: in
+// the integer part, across the point, after leading zeros, and in indices with and without a
+// sign; they read as std::from_chars reads them, on every build.
+TEST(ScannerTest, DigitRunsReadAsFromCharsDoes)
+{
+    const std::string sources[] = {"9999999999999999999999", "1000000000000000000000",
+                                   "0000000001234567890123", "9876543210987654321098"};
+    for (const std::string& source : sources)
+        for (size_t whole = 0; whole <= 12; ++whole)
+            for (size_t fraction = whole == 0; fraction <= 12; ++fraction)
+            {
+                std::string number = source.substr(0, whole) + "." + source.substr(whole, fraction);
+                SCOPED_TRACE(number);
+                float expected = -1, read[3];
+                std::from_chars(number.data(), number.data() + number.size(), expected);
+                ASSERT_EQ(ScanObjFloats(("v " + number + " 0 0").c_str(), "v", 3, read), 3);
+                EXPECT_EQ(Bits(read[0]), Bits(expected));
+            }
+    for (const std::string& source : sources)
+        for (size_t length = 1; length <= 21; ++length)
+            for (const char* sign : {"", "-", "+"})
+            {
+                std::string run = sign + source.substr(0, length);
+                SCOPED_TRACE(run);
+                int64_t expected = 0, values[12];
+                const char* digits = run.c_str() + (*sign == '+');
+                if (std::from_chars(digits, run.c_str() + run.size(), expected).ec != std::errc())
+                    expected = *sign == '-' ? INT64_MIN : INT64_MAX;
+                std::string line = "f " + run + "/" + run + "/" + run + " 1/1/1 2/2/2";
+                ASSERT_EQ(ScanObjFace(line.c_str(), 3, values), 9);
+                EXPECT_TRUE(values[0] == expected && values[1] == expected &&
+                            values[2] == expected);
+                ObjCorner corners[3];
+                bool lacksUv = false, lacksNormal = false;
+                ASSERT_EQ(ScanObjCorners(line.c_str(), corners, 3, &lacksUv, &lacksNormal), 3u);
+                EXPECT_TRUE(corners[0].vertex == expected && corners[0].uv == expected &&
+                            corners[0].normal == expected);
+            }
 }
 
 #ifndef _WIN32
