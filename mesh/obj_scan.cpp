@@ -79,10 +79,10 @@ struct FloatText
     int fraction;      // digits after the point, when simple
 };
 
-// Appends digits at p to a value below 10^7, two a step, while it stays below 10^7: 32 bits
-// hold every step's result (below 10^9). Returns where it stopped: at the run's end or at a
-// digit still to append.
-inline const char* AppendNarrowDigits(const char* p, uint32_t& value)
+// Appends digits at p to value, two a step, and returns where it stopped: at the run's end, or
+// (when limit is not 0) at a digit still to append once value has reached limit.
+template <typename Value>
+inline const char* AppendDigitPairs(const char* p, Value& value, Value limit)
 {
     for (;;)
     {
@@ -97,7 +97,7 @@ inline const char* AppendNarrowDigits(const char* p, uint32_t& value)
         }
         value = value * 100 + first * 10 + second;
         p += 2;
-        if (value >= 10000000)
+        if (limit != 0 && value >= limit)
             return p;
     }
 }
@@ -107,13 +107,14 @@ inline const char* AppendNarrowDigits(const char* p, uint32_t& value)
 constexpr bool narrowRegisters = sizeof(void*) < sizeof(uint64_t);
 
 // Appends the leading digits of the run at p to value in 32 bits, where that pays and value
-// is small; most numbers in files have at most nine digits. Returns where it stopped.
+// is small; most numbers in files have at most nine digits. From below 10^7, 32 bits hold
+// every step's result (below 10^9). Returns where it stopped.
 inline const char* AppendLeadingDigits(const char* p, uint64_t& value)
 {
     if (narrowRegisters && value < 10000000)
     {
         uint32_t narrow = uint32_t(value);
-        p = AppendNarrowDigits(p, narrow);
+        p = AppendDigitPairs<uint32_t>(p, narrow, 10000000);
         value = narrow;
     }
     return p;
@@ -123,21 +124,7 @@ inline const char* AppendLeadingDigits(const char* p, uint64_t& value)
 // and returns where the run ends. Two digits a step: numbers in files run to several digits.
 inline const char* AppendDigits(const char* p, uint64_t& value)
 {
-    p = AppendLeadingDigits(p, value);
-    for (;;)
-    {
-        unsigned first = unsigned(p[0]) - '0';
-        if (first > 9)
-            return p;
-        unsigned second = unsigned(p[1]) - '0'; // p[0] is no NUL, so p[1] is in the text
-        if (second > 9)
-        {
-            value = value * 10 + first;
-            return p + 1;
-        }
-        value = value * 100 + first * 10 + second;
-        p += 2;
-    }
+    return AppendDigitPairs<uint64_t>(AppendLeadingDigits(p, value), value, 0);
 }
 
 // The common spelling: digits, a point, digits, ending where the general scan would end too.
