@@ -689,6 +689,22 @@ static void CheckDisplayClosed(const char* after)
     FUZZ_CHECK(!progressState.open, "the progress display is open after %s", after);
 }
 
+// Reading the input in two parts, on two threads, gives what reading it in one gives.
+void CompareTwoParts(const std::string& path, const Mesh* plain, const Mesh* all)
+{
+    uint64_t from = twoPartReadFrom;
+    twoPartReadFrom = 0;
+    for (const Mesh* one : {plain, all})
+    {
+        ReadOptions options = {one == all};
+        Mesh* two = ReadObjMeshWith(path.c_str(), &options, nullptr);
+        FUZZ_CHECK(two && MeshImage(two) == MeshImage(one), "%s: two parts read otherwise",
+                   one == all ? "all faces" : "default");
+        FreeMesh(two);
+    }
+    twoPartReadFrom = from;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Plan plan = MakePlan(data, size);
@@ -704,6 +720,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckDisplayClosed("reading");
     if (mesh && all)
         CompareAllFaces(mesh, all, SameLinesInBothModes(data, size));
+    if (mesh && all && plan.failAt == 0)
+        CompareTwoParts(scratch.input, mesh, all);
     FreeMesh(all);
     if (!mesh)
     {

@@ -152,6 +152,11 @@ struct ReadReport
 // ReadObjMesh with options; report, when given, is filled in whenever a mesh is returned.
 Mesh* ReadObjMeshWith(const char* path, const ReadOptions* options, ReadReport* report);
 
+// Files from this many bytes on are read in two parts, each counted and loaded on a thread of
+// its own, where the machine has more than one processor; the mesh, the report and the
+// progress calls are those of a read in one part.
+extern uint64_t twoPartReadFrom;
+
 // One corner of a face line as written: 1-based or negative indices.
 struct ObjCorner
 {

@@ -9,16 +9,33 @@
 //
 // Face indices are read as 64-bit integers on every build (a 32-bit long would saturate
 // instead), so a face whose index does not fit 32 bits yields no facet everywhere alike.
+//
+// A large file is read in two parts, cut at a line end near its middle: both passes run on
+// the two parts side by side, the second part on a thread of its own. Every line end is one
+// in either reading, so the parts hold the same lines; the second part starts from the first
+// part's counts, group and material, and what the parts found is put together in file order
+// (see "reading in parts" below).
 #include "mesh.h"
 
 #include "ui/progress.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+
+// Both parts are counted side by side, then loaded side by side; below a few megabytes a
+// second thread saves less than it costs to start.
+uint64_t twoPartReadFrom = 4 << 20;
 
 namespace
 {
@@ -34,9 +51,17 @@ struct NameTable
     uint32_t count;
 };
 
-NameTable groupTable;
-NameTable materialTable;
-NameTable objectTable; // "o" names, groups in the all-faces mode of a file without "g" lines
+// The names a counting pass meets: "o" names become groups in the all-faces mode of a file
+// without "g" lines.
+struct NameTables
+{
+    NameTable groups;
+    NameTable materials;
+    NameTable objects;
+};
+
+NameTables fileNames; // the whole file's, which the loading pass looks names up in
+NameTables sideNames; // those of the part counted on the side thread
 
 // Registers a name (already cut to 63 characters); returns the table's count afterwards.
 uint32_t RegisterName(NameTable& table, const char* name)
@@ -47,6 +72,21 @@ uint32_t RegisterName(NameTable& table, const char* name)
     if (table.count < NAME_TABLE_SIZE)
         std::strcpy(table.names[table.count++], name);
     return table.count;
+}
+
+void StartNameTables(NameTables& tables)
+{
+    tables.groups.count = tables.materials.count = tables.objects.count = 0;
+    RegisterName(tables.groups, "Default");
+    RegisterName(tables.materials, "Default");
+}
+
+// Registers the names of a later part of the file after those of the parts before it, as
+// meeting them in order would.
+void AppendNameTable(NameTable& table, const NameTable& later)
+{
+    for (uint32_t i = 0; i < later.count; ++i)
+        RegisterName(table, later.names[i]);
 }
 
 // The index of a name; 0 ("Default") when it is not in the table.
@@ -66,10 +106,12 @@ void CopyCut(char* to, size_t size, const char* from, size_t length)
     to[length] = '\0';
 }
 
-// The file, read in blocks and handed out piece by piece.
+// A part of the file, read in blocks and handed out piece by piece.
 struct LineSource
 {
     FILE* file;
+    char* block;   // BLOCK_SIZE + 1 + SCAN_PADDING bytes
+    uint64_t left; // bytes of the part not yet read
     size_t fill;
     size_t pos;
     bool atEnd;
@@ -78,19 +120,24 @@ struct LineSource
 };
 
 // the padding lets the counting pass read 32 bytes at any place of a line
-char streamBlock[BLOCK_SIZE + 1 + SCAN_PADDING];
+typedef char Block[BLOCK_SIZE + 1 + SCAN_PADDING];
+Block streamBlock;
+Block sideBlock; // the second part's, read on the side thread
 
 void Refill(LineSource& source)
 {
+    char* block = source.block;
     size_t rest = source.fill - source.pos;
-    std::memmove(streamBlock, streamBlock + source.pos, rest);
+    std::memmove(block, block + source.pos, rest);
     source.fill = rest;
     source.pos = 0;
     while (source.fill < BLOCK_SIZE && !source.atEnd)
     {
-        size_t got =
-            std::fread(streamBlock + source.fill, 1, BLOCK_SIZE - source.fill, source.file);
+        size_t want = BLOCK_SIZE - source.fill;
+        want = source.left < want ? size_t(source.left) : want;
+        size_t got = want ? std::fread(block + source.fill, 1, want, source.file) : 0;
         source.fill += got;
+        source.left -= got;
         if (got == 0)
         {
             source.atEnd = true;
@@ -129,7 +176,7 @@ inline char* FindLineFeed(char* start, size_t length)
     size_t available = source.fill - source.pos;
     if (available == 0)
         return nullptr;
-    char* start = streamBlock + source.pos;
+    char* start = source.block + source.pos;
     size_t window = available < PIECE_SIZE + 1 ? available : PIECE_SIZE + 1;
     char* feed = FindLineFeed(start, window);
     // a line feed ends the piece when it is within 255 characters once a CR before it is gone
@@ -156,7 +203,7 @@ inline char* FindLineFeed(char* start, size_t length)
     size_t searched = 0; // bytes after pos known to hold no line end that ends the line
     for (;;)
     {
-        char* start = streamBlock + source.pos;
+        char* start = source.block + source.pos;
         size_t available = source.fill - source.pos;
         char* feed = FindLineFeed(start + searched, available - searched);
         if (!feed && !source.atEnd && !(source.pos == 0 && source.fill == BLOCK_SIZE))
@@ -186,16 +233,42 @@ inline char* FindLineFeed(char* start, size_t length)
     }
 }
 
-bool StartSource(LineSource& source, FILE* file)
+// Where a part of the file starts, how long it is (UINT64_MAX: to the end) and its buffer.
+struct FilePart
 {
-    source.file = file;
-    source.fill = source.pos = 0;
-    source.atEnd = source.failed = false;
-    return std::fseek(file, 0, SEEK_SET) == 0;
+    FILE* file;
+    uint64_t start;
+    uint64_t length;
+    char* block;
+};
+
+// Moves the file to offset from its start.
+bool SeekTo(FILE* file, uint64_t offset)
+{
+#ifdef _WIN32
+    return offset <= uint64_t(INT64_MAX) && _fseeki64(file, int64_t(offset), SEEK_SET) == 0;
+#else
+    return offset <= uint64_t(INT64_MAX) && off_t(offset) >= 0 &&
+           fseeko(file, off_t(offset), SEEK_SET) == 0;
+#endif
 }
 
+bool StartSource(LineSource& source, const FilePart& part)
+{
+    source.file = part.file;
+    source.block = part.block;
+    source.left = part.length;
+    source.fill = source.pos = 0;
+    source.atEnd = source.failed = false;
+    return SeekTo(part.file, part.start);
+}
+
+// The two parts' threads each write their own tally, scratch and loader: aligned apart, so
+// that no cache line holds both threads' (the line pair a prefetcher fetches included).
+const size_t APART = 128;
+
 // What the counting pass finds.
-struct Tally
+struct alignas(APART) Tally
 {
     uint64_t lines;
     uint64_t vertices;
@@ -210,6 +283,13 @@ struct Tally
     uint32_t mostCorners; // of any face
     bool cornerLacksUv;
     bool cornerLacksNormal;
+    // the names last set, which are in force where the part ends (empty: none)
+    char lastGroup[MESH_NAME_SIZE];
+    char lastMaterial[MESH_NAME_SIZE];
+    char lastObject[MESH_NAME_SIZE];
+    bool groupSet;
+    bool materialSet;
+    bool objectSet;
 };
 
 // Whether a line starting with "v" can hold a vertex: a number cannot start with "t", and one
@@ -233,28 +313,27 @@ void CountAnyFace(const char* line, Tally& tally)
 }
 
 // Lines only the all-faces mode reads: faces in every form and "o" lines.
-bool CountAllFacesLine(const char* line, Tally& tally)
+bool CountAllFacesLine(const char* line, Tally& tally, NameTables& names)
 {
-    char name[MESH_NAME_SIZE];
     const char* token;
     size_t length;
     if (line[0] == 'f')
         CountAnyFace(line, tally);
     else if (line[0] == 'o' && ScanObjToken(line, "o", &token, &length))
     {
-        GetObjGroupName(line, name);
-        RegisterName(objectTable, name);
+        GetObjGroupName(line, tally.lastObject);
+        tally.objectSet = true;
+        RegisterName(names.objects, tally.lastObject);
     }
     else
         return false;
     return true;
 }
 
-void CountLine(const char* line, Tally& tally)
+void CountLine(const char* line, Tally& tally, NameTables& names)
 {
     const char* token;
     size_t length;
-    char name[MESH_NAME_SIZE];
     int64_t value;
     switch (line[0])
     {
@@ -276,16 +355,18 @@ void CountLine(const char* line, Tally& tally)
     case 'g':
         if (ScanObjToken(line, "g", &token, &length))
         {
-            GetObjGroupName(line, name);
-            RegisterName(groupTable, name);
+            GetObjGroupName(line, tally.lastGroup);
+            tally.groupSet = true;
+            RegisterName(names.groups, tally.lastGroup);
             tally.hasGroupLine = true;
         }
         break;
     case 'u':
         if (ScanObjToken(line, "usemtl", &token, &length))
         {
-            CopyCut(name, MESH_NAME_SIZE, token, length);
-            RegisterName(materialTable, name);
+            CopyCut(tally.lastMaterial, MESH_NAME_SIZE, token, length);
+            tally.materialSet = true;
+            RegisterName(names.materials, tally.lastMaterial);
         }
         break;
     case 'f':
@@ -295,36 +376,64 @@ void CountLine(const char* line, Tally& tally)
     }
 }
 
-// Counting pass: every piece (whole line in the all-faces mode) counts as a line; false when
-// the file cannot be read.
-bool CountFile(FILE* file, Tally& tally, bool allFaces)
+// Counting pass over a part of the file: every piece (whole line in the all-faces mode)
+// counts as a line; false when the part cannot be read.
+bool CountPart(const FilePart& part, Tally& tally, NameTables& names, bool allFaces)
 {
     LineSource source;
-    if (!StartSource(source, file))
+    if (!StartSource(source, part))
         return false;
     if (allFaces)
         while (const char* line = NextWholeLine(source))
         {
             ++tally.lines;
-            if (!CountAllFacesLine(line, tally))
-                CountLine(line, tally);
+            if (!CountAllFacesLine(line, tally, names))
+                CountLine(line, tally, names);
         }
     else
         while (const char* line = NextPiece(source))
         {
             ++tally.lines;
-            CountLine(line, tally);
+            CountLine(line, tally, names);
         }
     return !source.failed;
+}
+
+// Adds the tally of the part after to that of the parts before it.
+void AppendTally(Tally& tally, const Tally& after)
+{
+    tally.lines += after.lines;
+    tally.vertices += after.vertices;
+    tally.uvs += after.uvs;
+    tally.normals += after.normals;
+    tally.faces += after.faces;
+    tally.polygons += after.polygons;
+    if (after.hasMaterialLibrary)
+    {
+        std::memcpy(tally.materialLibrary, after.materialLibrary, MESH_PATH_SIZE);
+        tally.hasMaterialLibrary = true;
+    }
+    tally.hasGroupLine |= after.hasGroupLine;
+    tally.mostCorners =
+        after.mostCorners > tally.mostCorners ? after.mostCorners : tally.mostCorners;
+    tally.cornerLacksUv |= after.cornerLacksUv;
+    tally.cornerLacksNormal |= after.cornerLacksNormal;
+    if (after.groupSet)
+        std::memcpy(tally.lastGroup, after.lastGroup, MESH_NAME_SIZE);
+    if (after.materialSet)
+        std::memcpy(tally.lastMaterial, after.lastMaterial, MESH_NAME_SIZE);
+    if (after.objectSet)
+        std::memcpy(tally.lastObject, after.lastObject, MESH_NAME_SIZE);
+    tally.groupSet |= after.groupSet;
+    tally.materialSet |= after.materialSet;
+    tally.objectSet |= after.objectSet;
 }
 
 // In a file without "g" lines the "o" names become the groups, in the order met.
 void AdoptObjectNames(const Tally& tally)
 {
-    if (tally.hasGroupLine)
-        return;
-    for (uint32_t i = 0; i < objectTable.count; ++i)
-        RegisterName(groupTable, objectTable.names[i]);
+    if (!tally.hasGroupLine)
+        AppendNameTable(fileNames.groups, fileNames.objects);
 }
 
 // Allocates a name table's entries with their names; null when the heap refuses.
@@ -376,13 +485,13 @@ bool SizeArrays(Mesh* mesh, const Tally& tally, bool uvPlaceholder, bool normalP
         if (!(mesh->normals = AllocateLargeArrayOf<Vec3>(mesh->normalCount)))
             return false;
     }
-    mesh->groupCount = groupTable.count;
+    mesh->groupCount = fileNames.groups.count;
     mesh->flags |= MESH_HAS_GROUPS;
-    if (!(mesh->groups = MakeEntries(groupTable)))
+    if (!(mesh->groups = MakeEntries(fileNames.groups)))
         return false;
-    mesh->materialCount = materialTable.count;
+    mesh->materialCount = fileNames.materials.count;
     mesh->flags |= MESH_HAS_MATERIALS;
-    return (mesh->materials = MakeEntries(materialTable)) != nullptr;
+    return (mesh->materials = MakeEntries(fileNames.materials)) != nullptr;
 }
 
 // A polygon stored as a fan of facets until every position is known.
@@ -392,14 +501,39 @@ struct PolygonSpan
     uint32_t corners;
 };
 
-// Working arrays of the all-faces mode, sized from the counting pass.
-struct FaceScratch
+// What one thread splits polygons with, each for the longest face.
+struct SplitBuffers
 {
-    ObjCorner* corners;  // mostCorners: the corners of one face
-    Vec3* points;        // mostCorners: a polygon's positions
-    PolygonCorner* work; // mostCorners
+    ObjCorner* corners;
+    Vec3* points;
+    PolygonCorner* work;
     uint32_t* triangles; // 3 * (mostCorners - 2)
-    PolygonSpan* spans;  // polygons
+};
+
+bool AllocateSplitBuffers(SplitBuffers& buffers, uint32_t most)
+{
+    return (buffers.corners = AllocateArrayOf<ObjCorner>(most)) &&
+           (buffers.points = AllocateArrayOf<Vec3>(most)) &&
+           (buffers.work = AllocateArrayOf<PolygonCorner>(most)) &&
+           (buffers.triangles = AllocateArrayOf<uint32_t>(3 * size_t(most - 2)));
+}
+
+void ReleaseSplitBuffers(SplitBuffers& buffers)
+{
+    ReleaseArray(buffers.triangles);
+    ReleaseArray(buffers.work);
+    ReleaseArray(buffers.points);
+    ReleaseArray(buffers.corners);
+}
+
+// Working arrays of the all-faces mode, sized from the counting pass. A polygon is split as
+// soon as its positions are read, else stored as a fan and split in place after the loading
+// pass (spans).
+struct alignas(APART) FaceScratch
+{
+    ObjCorner* corners; // mostCorners: the corners of one face line
+    SplitBuffers own;
+    PolygonSpan* spans; // polygons
     uint32_t cornerCapacity;
     uint32_t spanCapacity;
     uint32_t spanCount;
@@ -414,23 +548,19 @@ bool AllocateFaceScratch(FaceScratch& scratch, const Tally& tally)
     if (tally.polygons == 0)
         return true;
     scratch.spanCapacity = uint32_t(tally.polygons);
-    return (scratch.points = AllocateArrayOf<Vec3>(most)) &&
-           (scratch.work = AllocateArrayOf<PolygonCorner>(most)) &&
-           (scratch.triangles = AllocateArrayOf<uint32_t>(3 * size_t(most - 2))) &&
+    return AllocateSplitBuffers(scratch.own, most) &&
            (scratch.spans = AllocateArrayOf<PolygonSpan>(scratch.spanCapacity));
 }
 
 void ReleaseFaceScratch(FaceScratch& scratch)
 {
     ReleaseArray(scratch.spans);
-    ReleaseArray(scratch.triangles);
-    ReleaseArray(scratch.work);
-    ReleaseArray(scratch.points);
+    ReleaseSplitBuffers(scratch.own);
     ReleaseArray(scratch.corners);
 }
 
 // Loading-pass state: the next free slot of each array and the group and material in force.
-struct Loader
+struct alignas(APART) Loader
 {
     Mesh* mesh;
     uint32_t vertexSlot;
@@ -440,7 +570,11 @@ struct Loader
     uint32_t facetCapacity;
     uint32_t group;
     uint32_t material;
-    ReadReport* report;
+    // what this part stored and left out, added to the mesh once every part is read
+    ReadReport found;
+    uint32_t groupFacets[NAME_TABLE_SIZE];
+    uint32_t materialFacets[NAME_TABLE_SIZE];
+    uint32_t quads;
     // all-faces mode
     bool allFaces;
     bool objectGroups; // "o" lines name groups
@@ -451,20 +585,45 @@ struct Loader
     bool uvPlaceholder;
     bool normalPlaceholder;
     FaceScratch* scratch;
+    // reading in two parts: the first part publishes how many positions it has read (out),
+    // which the second, starting at firstVertex, may use once published (in; knownBefore:
+    // the count last seen)
+    std::atomic<uint32_t>* positionsOut;
+    std::atomic<uint32_t>* positionsIn;
+    uint32_t published;
+    uint32_t firstVertex;
+    uint32_t knownBefore;
 };
 
-void UpdateBounds(Mesh* mesh, const Vec3& v)
+// Positions go to the second part in batches, each a store the other thread must fetch.
+const uint32_t POSITIONS_PUBLISHED = 1024;
+
+// The first part's positions read so far become the second part's to use.
+void PublishPositions(Loader& loader)
+{
+    if (loader.positionsOut && loader.published != loader.vertexSlot)
+    {
+        loader.published = loader.vertexSlot;
+        loader.positionsOut->store(loader.published, std::memory_order_release);
+    }
+}
+
+// The bounds of the first count positions, taken in file order.
+void FindBounds(Mesh* mesh, uint32_t count)
 {
     float* low = &mesh->boundsMin.x;
     float* high = &mesh->boundsMax.x;
-    const float* value = &v.x;
-    for (int axis = 0; axis < 3; ++axis)
+    for (uint32_t i = 0; i < count; ++i)
     {
-        // a value that cannot be compared (NaN) becomes the minimum too
-        if (!(value[axis] >= low[axis]))
-            low[axis] = value[axis];
-        if (value[axis] > high[axis])
-            high[axis] = value[axis];
+        const float* value = &mesh->vertices[i].x;
+        for (int axis = 0; axis < 3; ++axis)
+        {
+            // a value that cannot be compared (NaN) becomes the minimum too
+            if (!(value[axis] >= low[axis]))
+                low[axis] = value[axis];
+            if (value[axis] > high[axis])
+                high[axis] = value[axis];
+        }
     }
 }
 
@@ -490,7 +649,7 @@ bool ResolveIndex(int64_t value, uint32_t readSoFar, uint32_t count, bool check,
 void NoteUnreadFace(Loader& loader, const char* line)
 {
     int64_t value;
-    loader.report->unreadFaceLines += ScanObjLong(line, "f", &value);
+    loader.found.unreadFaceLines += ScanObjLong(line, "f", &value);
 }
 
 // Whether another corner follows the four a face line's quad took.
@@ -527,21 +686,17 @@ void LoadFace(Loader& loader, const char* line)
                                           &facet.normalIndex[c])))
         {
             std::memset(&facet, 0, sizeof facet);
-            ++loader.report->badIndexFaces;
+            ++loader.found.badIndexFaces;
             return;
         }
     }
-    loader.report->cutFaces += corners == 4 && CornerFollows(end);
+    loader.found.cutFaces += corners == 4 && CornerFollows(end);
     facet.materialIndex = loader.material;
     facet.groupIndex = loader.group;
     facet.cornerCount = corners;
-    ++mesh->groups[loader.group].facetListCount;
-    ++mesh->materials[loader.material].facetListCount;
-    if (corners == 4)
-    {
-        ++mesh->quadCount;
-        mesh->flags |= MESH_HAS_QUADS;
-    }
+    ++loader.groupFacets[loader.group];
+    ++loader.materialFacets[loader.material];
+    loader.quads += corners == 4;
     ++loader.facetSlot;
 }
 
@@ -568,14 +723,14 @@ bool ResolveCorners(Loader& loader, ObjCorner* corners, uint32_t count)
     for (uint32_t c = 0; c < count; ++c)
         if (!ResolveCorner(loader, corners[c]))
         {
-            ++loader.report->badIndexFaces;
+            ++loader.found.badIndexFaces;
             return false;
         }
     for (uint32_t c = 0; c < count && (loader.uvPlaceholder || loader.normalPlaceholder); ++c)
     {
         bool uv = !corners[c].hasUv && loader.uvPlaceholder;
         bool normal = !corners[c].hasNormal && loader.normalPlaceholder;
-        loader.report->placeholderCorners += uv || normal;
+        loader.found.placeholderCorners += uv || normal;
     }
     return true;
 }
@@ -595,37 +750,43 @@ void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, 
         facet.uvIndex[c] = int32_t(corner.uv);
         facet.normalIndex[c] = int32_t(corner.normal);
     }
-    ++mesh->groups[loader.group].facetListCount;
-    ++mesh->materials[loader.material].facetListCount;
-    if (count == 4)
-    {
-        ++mesh->quadCount;
-        mesh->flags |= MESH_HAS_QUADS;
-    }
+    ++loader.groupFacets[loader.group];
+    ++loader.materialFacets[loader.material];
+    loader.quads += count == 4;
 }
 
 // Splits a polygon whose positions are all read and stores its triangles.
 void StoreSplitPolygon(Loader& loader, const ObjCorner* corners, uint32_t count)
 {
-    FaceScratch& scratch = *loader.scratch;
+    SplitBuffers& own = loader.scratch->own;
     for (uint32_t c = 0; c < count; ++c)
-        scratch.points[c] = loader.mesh->vertices[corners[c].vertex];
-    SplitPolygon(scratch.points, count, scratch.work, scratch.triangles);
+        own.points[c] = loader.mesh->vertices[corners[c].vertex];
+    SplitPolygon(own.points, count, own.work, own.triangles);
     for (uint32_t t = 0; t + 2 < count; ++t)
-        StoreFacet(loader, corners, scratch.triangles + 3 * t, 3);
+        StoreFacet(loader, corners, own.triangles + 3 * t, 3);
 }
 
-// Whether every corner names a position already read.
-bool PositionsKnown(const Loader& loader, const ObjCorner* corners, uint32_t count)
+// Whether every corner names a position already read: by this part, or (in the second part)
+// by the first part and published.
+bool PositionsKnown(Loader& loader, const ObjCorner* corners, uint32_t count)
 {
     for (uint32_t c = 0; c < count; ++c)
-        if (uint64_t(corners[c].vertex) >= loader.vertexSlot)
+    {
+        uint64_t v = uint64_t(corners[c].vertex);
+        if (v >= loader.vertexSlot)
             return false;
+        if (v < loader.firstVertex && v >= loader.knownBefore)
+        {
+            loader.knownBefore = loader.positionsIn->load(std::memory_order_acquire);
+            if (v >= loader.knownBefore)
+                return false;
+        }
+    }
     return true;
 }
 
 // A polygon naming a position further down the file is stored as a fan for now, and split
-// once every position is read (SplitPolygons).
+// once every position is read (FinishSplitting).
 void StorePolygonFan(Loader& loader, const ObjCorner* corners, uint32_t count)
 {
     FaceScratch& scratch = *loader.scratch;
@@ -660,36 +821,39 @@ void LoadAnyFace(Loader& loader, const char* line)
         StorePolygonFan(loader, scratch.corners, count);
 }
 
-// Splits every polygon stored as a fan by ear clipping, in place.
-void SplitPolygons(Loader& loader)
+// Splits a polygon stored as a fan by ear clipping, in place.
+void SplitFan(const Mesh* mesh, const PolygonSpan& span, SplitBuffers& buffers)
+{
+    Facet* fan = mesh->facets + span.firstFacet;
+    uint32_t count = span.corners;
+    ObjCorner* corners = buffers.corners;
+    for (uint32_t c = 0; c < count; ++c)
+    {
+        // corner 0 starts every fan triangle, corner c > 0 is the second of triangle c - 1
+        // and the last corner the third of the last triangle
+        const Facet& from = fan[c == 0 ? 0 : c + 1 < count ? c - 1 : count - 3];
+        uint32_t k = c == 0 ? 0 : c + 1 < count ? 1 : 2;
+        corners[c] =
+            ObjCorner{from.vertexIndex[k], from.uvIndex[k], from.normalIndex[k], true, true};
+        buffers.points[c] = mesh->vertices[from.vertexIndex[k]];
+    }
+    SplitPolygon(buffers.points, count, buffers.work, buffers.triangles);
+    for (uint32_t t = 0; t + 2 < count; ++t)
+        for (uint32_t k = 0; k < 3; ++k)
+        {
+            const ObjCorner& corner = corners[buffers.triangles[3 * t + k]];
+            fan[t].vertexIndex[k] = int32_t(corner.vertex);
+            fan[t].uvIndex[k] = int32_t(corner.uv);
+            fan[t].normalIndex[k] = int32_t(corner.normal);
+        }
+}
+
+// Splits the polygons that waited for their positions.
+void FinishSplitting(Loader& loader)
 {
     FaceScratch& scratch = *loader.scratch;
-    const Mesh* mesh = loader.mesh;
     for (uint32_t s = 0; s < scratch.spanCount; ++s)
-    {
-        Facet* fan = mesh->facets + scratch.spans[s].firstFacet;
-        uint32_t count = scratch.spans[s].corners;
-        ObjCorner* corners = scratch.corners;
-        for (uint32_t c = 0; c < count; ++c)
-        {
-            // corner 0 starts every fan triangle, corner c > 0 is the second of triangle c - 1
-            // and the last corner the third of the last triangle
-            const Facet& from = fan[c == 0 ? 0 : c + 1 < count ? c - 1 : count - 3];
-            uint32_t k = c == 0 ? 0 : c + 1 < count ? 1 : 2;
-            corners[c] =
-                ObjCorner{from.vertexIndex[k], from.uvIndex[k], from.normalIndex[k], true, true};
-            scratch.points[c] = mesh->vertices[from.vertexIndex[k]];
-        }
-        SplitPolygon(scratch.points, count, scratch.work, scratch.triangles);
-        for (uint32_t t = 0; t + 2 < count; ++t)
-            for (uint32_t k = 0; k < 3; ++k)
-            {
-                const ObjCorner& corner = corners[scratch.triangles[3 * t + k]];
-                fan[t].vertexIndex[k] = int32_t(corner.vertex);
-                fan[t].uvIndex[k] = int32_t(corner.uv);
-                fan[t].normalIndex[k] = int32_t(corner.normal);
-            }
-    }
+        SplitFan(loader.mesh, scratch.spans[s], scratch.own);
 }
 
 bool LoadVector(const char* line, const char* keyword, int count, uint32_t& slot, uint32_t capacity,
@@ -711,11 +875,7 @@ void LoadVectorLine(Loader& loader, const char* line)
     uint32_t flags = mesh->flags;
     if ((flags & MESH_HAS_VERTICES) && MayBeVertex(line) &&
         LoadVector(line, "v", 3, loader.vertexSlot, mesh->vertexCount, &mesh->vertices->x))
-    {
-        if (loader.vertexSlot <= mesh->vertexCount)
-            UpdateBounds(mesh, mesh->vertices[loader.vertexSlot - 1]);
         return;
-    }
     float uv[2];
     if ((flags & MESH_HAS_UVS) && line[1] == 't' && ScanObjFloats(line, "vt", 2, uv) == 2)
     {
@@ -742,22 +902,25 @@ void LoadLine(Loader& loader, const char* line)
     {
     case 'v':
         LoadVectorLine(loader, line);
+        if (loader.positionsOut && loader.vertexSlot - loader.published >= POSITIONS_PUBLISHED)
+            PublishPositions(loader);
         break;
     case 'g':
         if (ScanObjToken(line, "g", &token, &length))
         {
             GetObjGroupName(line, name);
-            loader.group = FindName(groupTable, name);
+            loader.group = FindName(fileNames.groups, name);
         }
         break;
     case 'u':
         if (ScanObjToken(line, "usemtl", &token, &length))
         {
             CopyCut(name, MESH_NAME_SIZE, token, length);
-            loader.material = FindName(materialTable, name);
+            loader.material = FindName(fileNames.materials, name);
         }
         break;
     case 'f':
+        PublishPositions(loader);
         if (loader.allFaces)
             LoadAnyFace(loader, line);
         else
@@ -767,43 +930,60 @@ void LoadLine(Loader& loader, const char* line)
         if (loader.objectGroups && ScanObjToken(line, "o", &token, &length))
         {
             GetObjGroupName(line, name);
-            loader.group = FindName(groupTable, name);
+            loader.group = FindName(fileNames.groups, name);
         }
         break;
     }
 }
 
-// Loading pass: fills the arrays, moving the first bar about a hundred times.
-bool LoadFile(FILE* file, Loader& loader, uint64_t lineCount)
+// Where the loading pass moves the first bar: at every line number that is a multiple of step
+// (every line when step is 0), about a hundred times.
+struct ProgressLines
 {
-    Mesh* mesh = loader.mesh;
-    LineSource source;
-    if (!StartSource(source, file))
-        return false;
-    loader.facetCapacity = mesh->facetCount;
-    // the bar moves at every line number that is a multiple of step (every line when 0)
+    uint64_t step;
+    uint64_t next; // the next line number that moves it
+};
+
+ProgressLines StartProgressLines(uint64_t lineCount)
+{
     uint64_t step = lineCount / 100;
-    uint64_t n = 0, countdown = step;
+    return ProgressLines{step, step ? step : 1};
+}
+
+// Moves the bar for every line number due up to lines.
+void ShowProgressLines(ProgressLines& progress, uint64_t lines)
+{
+    for (; progress.next <= lines; progress.next += progress.step ? progress.step : 1)
+        SetProgressPos(uint32_t(progress.next));
+}
+
+// Loading pass over a part of the file. The first part moves the bar itself; a part read on
+// the side thread publishes how many lines it has read (every LINES_PUBLISHED and at its end).
+const uint64_t LINES_PUBLISHED = 4096;
+
+bool LoadPart(const FilePart& part, Loader& loader, ProgressLines* progress,
+              std::atomic<uint64_t>* linesRead)
+{
+    LineSource source;
+    if (!StartSource(source, part))
+        return false;
+    uint64_t n = 0;
+    uint64_t due = progress ? progress->next : LINES_PUBLISHED;
     while (const char* line = loader.allFaces ? NextWholeLine(source) : NextPiece(source))
     {
-        ++n;
-        if (step == 0 || --countdown == 0)
+        if (++n == due)
         {
-            SetProgressPos(uint32_t(n));
-            countdown = step;
+            if (progress)
+                ShowProgressLines(*progress, n);
+            else
+                linesRead->store(n, std::memory_order_relaxed);
+            due = progress ? progress->next : n + LINES_PUBLISHED;
         }
         if (line[0] != '#')
             LoadLine(loader, line);
     }
-    SplitPolygons(loader);
-    // only stored facets count; an empty facet table is no table
-    mesh->facetCount = loader.facetSlot;
-    if (mesh->facetCount == 0)
-    {
-        ReleaseArray(mesh->facets);
-        mesh->facets = nullptr;
-        mesh->flags &= ~uint32_t(MESH_HAS_FACETS);
-    }
+    if (linesRead)
+        linesRead->store(n, std::memory_order_relaxed);
     return !source.failed;
 }
 
@@ -903,44 +1083,320 @@ void ShowReadPhase(ReadPhase phase, bool open, int32_t first, int32_t second)
         ShowProgress(captions[phase][1], 0, 100, 0, second, false);
 }
 
-// What the loading pass starts from, once the counting pass is done.
-Loader StartLoader(Mesh* mesh, const Tally& tally, const ReadOptions& options, ReadReport* report,
-                   FaceScratch* scratch)
+// ---- reading in parts
+
+// Work for a second thread, run on one where that can be had, else on this one when joined;
+// none when work is empty.
+class SideThread
 {
-    Loader loader;
-    std::memset(&loader, 0, sizeof loader);
-    loader.mesh = mesh;
-    loader.report = report;
-    loader.scratch = scratch;
-    loader.allFaces = options.allFaces;
-    loader.objectGroups = options.allFaces && !tally.hasGroupLine;
-    loader.fileUvs = uint32_t(tally.uvs);
-    loader.fileNormals = uint32_t(tally.normals);
-    loader.uvPlaceholder = options.allFaces && tally.uvs > 0 && tally.cornerLacksUv;
-    loader.normalPlaceholder = options.allFaces && tally.normals > 0 && tally.cornerLacksNormal;
-    return loader;
+public:
+    explicit SideThread(std::function<void()> work) : work_(std::move(work)), ran_(!work_)
+    {
+        try
+        {
+            if (work_)
+                thread_ = std::thread(work_);
+        }
+        catch (const std::system_error&)
+        {
+        }
+    }
+    bool Running() const
+    {
+        return thread_.joinable();
+    }
+    void Join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        else if (!ran_)
+            work_();
+        ran_ = true;
+    }
+
+private:
+    std::function<void()> work_;
+    bool ran_;
+    std::thread thread_;
+};
+
+// The size of a regular file; false for anything else (a pipe, a device) or when unknown.
+bool RegularFileSize(FILE* file, uint64_t* size)
+{
+#ifdef _WIN32
+    struct _stat64 status;
+    if (_fstat64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG)
+        return false;
+#else
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+#endif
+    *size = uint64_t(status.st_size);
+    return true;
 }
 
-Mesh* ReadOpenFile(FILE* file, Mesh* mesh, const ReadOptions& options, ReadReport* report,
-                   FaceScratch& scratch)
+// The offset just after the first line feed at or past the middle of the file that ends a
+// line in the mode (in the all-faces mode a backslash before it, or before its CR, continues
+// the line instead); 0 when none lies within the MIDDLE_SEARCH bytes that follow.
+const uint64_t MIDDLE_SEARCH = 1 << 20;
+
+uint64_t FindMiddleLineEnd(FILE* file, uint64_t size, bool allFaces)
 {
-    groupTable.count = materialTable.count = objectTable.count = 0;
-    RegisterName(groupTable, "Default");
-    RegisterName(materialTable, "Default");
+    uint64_t at = size / 2 >= 2 ? size / 2 - 2 : 0;
+    if (!SeekTo(file, at))
+        return 0;
+    int before = 0, last = 0; // the two characters before the current one
+    for (uint64_t end = at + MIDDLE_SEARCH; at < end; ++at)
+    {
+        int c = std::getc(file);
+        if (c == EOF)
+            return 0;
+        bool continued = allFaces && (last == '\\' || (last == '\r' && before == '\\'));
+        if (c == '\n' && at >= size / 2 && !continued)
+            return at + 1;
+        before = last;
+        last = c;
+    }
+    return 0;
+}
+
+// The parts of a read and what each found: part 0 on this thread, part 1 (when count is 2)
+// on the side thread, from its own stream of the file.
+struct Reading
+{
+    FilePart parts[2];
+    int count;
+    Tally tallies[2]; // each part's
+    Tally total;
+    NameTables* names[2];
+    FaceScratch scratch[2];
+    Loader loaders[2];
+};
+
+// Splits the file in two parts where it is large enough and a second stream of it opens.
+void PlanParts(Reading& reading, FILE* file, const char* path, bool allFaces)
+{
+    reading.parts[0] = FilePart{file, 0, UINT64_MAX, streamBlock};
+    reading.names[0] = &fileNames;
+    reading.count = 1;
+    uint64_t size = 0, middle = 0;
+    if (!RegularFileSize(file, &size) || size < twoPartReadFrom ||
+        std::thread::hardware_concurrency() == 1 ||
+        (middle = FindMiddleLineEnd(file, size, allFaces)) == 0)
+        return;
+    FILE* side = std::fopen(path, "rb");
+    if (!side)
+        return;
+    reading.parts[0].length = middle;
+    reading.parts[1] = FilePart{side, middle, UINT64_MAX, sideBlock};
+    reading.names[1] = &sideNames;
+    StartNameTables(sideNames);
+    reading.count = 2;
+}
+
+void CloseSidePart(Reading& reading)
+{
+    if (reading.count == 2 && reading.parts[1].file)
+        std::fclose(reading.parts[1].file);
+    reading.parts[1].file = nullptr;
+}
+
+// Counts the parts side by side and sums them up in order, in total and fileNames.
+bool CountParts(Reading& reading, bool allFaces)
+{
+    bool counted[2] = {true, true};
+    SideThread side(reading.count < 2 ? std::function<void()>() : [&]
+                    {
+                        counted[1] = CountPart(reading.parts[1], reading.tallies[1],
+                                               *reading.names[1], allFaces);
+                    });
+    counted[0] = CountPart(reading.parts[0], reading.tallies[0], fileNames, allFaces);
+    side.Join();
+    reading.total = reading.tallies[0];
+    if (reading.count == 2)
+    {
+        AppendTally(reading.total, reading.tallies[1]);
+        AppendNameTable(fileNames.groups, sideNames.groups);
+        AppendNameTable(fileNames.materials, sideNames.materials);
+        AppendNameTable(fileNames.objects, sideNames.objects);
+    }
+    return counted[0] && counted[1];
+}
+
+// What the loading pass starts from, once the counting pass is done.
+void StartLoader(Loader& loader, Mesh* mesh, const Tally& tally, bool allFaces,
+                 FaceScratch* scratch)
+{
+    std::memset(&loader, 0, sizeof loader);
+    loader.mesh = mesh;
+    loader.scratch = scratch;
+    loader.allFaces = allFaces;
+    loader.objectGroups = allFaces && !tally.hasGroupLine;
+    loader.fileUvs = uint32_t(tally.uvs);
+    loader.fileNormals = uint32_t(tally.normals);
+    loader.uvPlaceholder = allFaces && tally.uvs > 0 && tally.cornerLacksUv;
+    loader.normalPlaceholder = allFaces && tally.normals > 0 && tally.cornerLacksNormal;
+    loader.facetCapacity = mesh->facetCount;
+}
+
+// The second part's loader starts where the first part's counts end, with the group and
+// material the first part's last lines set.
+void StartSecondLoader(Loader& loader, const Tally& first)
+{
+    loader.vertexSlot = loader.firstVertex = uint32_t(first.vertices);
+    loader.uvSlot = uint32_t(first.uvs);
+    loader.normalSlot = uint32_t(first.normals);
+    loader.facetSlot = uint32_t(first.faces);
+    if (loader.objectGroups ? first.objectSet : first.groupSet)
+        loader.group =
+            FindName(fileNames.groups, loader.objectGroups ? first.lastObject : first.lastGroup);
+    if (first.materialSet)
+        loader.material = FindName(fileNames.materials, first.lastMaterial);
+}
+
+// Sizes every array from the sum of the tallies and sets both parts' loaders; false when an
+// array cannot be had.
+bool PrepareLoading(Reading& reading, Mesh* mesh, bool allFaces)
+{
+    const Tally& tally = reading.total;
+    const Tally& first = reading.tallies[0];
+    Loader& loader = reading.loaders[0];
+    StartLoader(loader, mesh, tally, allFaces, &reading.scratch[0]);
+    if (!SizeArrays(mesh, tally, loader.uvPlaceholder, loader.normalPlaceholder))
+        return false;
+    loader.facetCapacity = mesh->facetCount;
+    for (int k = 0; k < reading.count; ++k)
+        if (allFaces && !AllocateFaceScratch(reading.scratch[k], tally))
+            return false;
+    if (reading.count < 2)
+        return true;
+    loader.facetCapacity = uint32_t(first.faces);
+    StartLoader(reading.loaders[1], mesh, tally, allFaces, &reading.scratch[1]);
+    StartSecondLoader(reading.loaders[1], first);
+    return true;
+}
+
+// The side part's progress, followed on this thread: lines it has read and whether it is done.
+struct SideProgress
+{
+    std::atomic<uint64_t> lines{0};
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+};
+
+// Moves the bar for the side part's lines (numbered after firstLines) as it reads them, until
+// it is done.
+void FollowSideProgress(SideProgress& side, ProgressLines& progress, uint64_t firstLines)
+{
+    std::unique_lock<std::mutex> hold(side.lock);
+    for (;;)
+    {
+        bool done = side.done;
+        ShowProgressLines(progress, firstLines + side.lines.load(std::memory_order_relaxed));
+        if (done)
+            return;
+        side.ended.wait_for(hold, std::chrono::milliseconds(5));
+    }
+}
+
+// Loads the parts side by side; false when one cannot be read.
+bool LoadParts(Reading& reading)
+{
+    uint64_t lineCount = reading.total.lines, firstLines = reading.tallies[0].lines;
+    ProgressLines progress = StartProgressLines(lineCount);
+    SideProgress sideProgress;
+    std::atomic<uint32_t> positions{0};
+    if (reading.count == 2)
+    {
+        reading.loaders[0].positionsOut = &positions;
+        reading.loaders[1].positionsIn = &positions;
+    }
+    bool loaded[2] = {true, true};
+    SideThread side(reading.count < 2 ? std::function<void()>() : [&]
+                    {
+                        loaded[1] = LoadPart(reading.parts[1], reading.loaders[1], nullptr,
+                                             &sideProgress.lines);
+                        std::lock_guard<std::mutex> hold(sideProgress.lock);
+                        sideProgress.done = true;
+                        sideProgress.ended.notify_one();
+                    });
+    loaded[0] = LoadPart(reading.parts[0], reading.loaders[0], &progress, nullptr);
+    if (reading.count == 2)
+    {
+        if (!side.Running())
+            side.Join();
+        FollowSideProgress(sideProgress, progress, firstLines);
+    }
+    side.Join();
+    reading.loaders[0].positionsOut = reading.loaders[1].positionsIn = nullptr;
+    return loaded[0] && loaded[1];
+}
+
+// Puts what the parts found into the mesh: the polygons that waited for positions split,
+// the second part's facets moved up to the first's, the counts, the bounds and the report.
+void FinishLoading(Reading& reading, Mesh* mesh, ReadReport* report)
+{
+    const Tally& first = reading.tallies[0];
+    uint32_t stored = 0, positions = 0;
+    for (int k = 0; k < reading.count; ++k)
+    {
+        Loader& loader = reading.loaders[k];
+        FinishSplitting(loader);
+        uint32_t start = k == 0 ? 0 : uint32_t(first.faces);
+        uint32_t facets = loader.facetSlot - start;
+        if (facets > 0 && start != stored)
+            std::memmove(mesh->facets + stored, mesh->facets + start, facets * sizeof(Facet));
+        stored += facets;
+        for (uint32_t g = 0; g < mesh->groupCount; ++g)
+            mesh->groups[g].facetListCount += loader.groupFacets[g];
+        for (uint32_t m = 0; m < mesh->materialCount; ++m)
+            mesh->materials[m].facetListCount += loader.materialFacets[m];
+        mesh->quadCount += loader.quads;
+        report->unreadFaceLines += loader.found.unreadFaceLines;
+        report->cutFaces += loader.found.cutFaces;
+        report->badIndexFaces += loader.found.badIndexFaces;
+        report->placeholderCorners += loader.found.placeholderCorners;
+        positions = loader.vertexSlot;
+    }
+    if (mesh->quadCount > 0)
+        mesh->flags |= MESH_HAS_QUADS;
+    FindBounds(mesh, positions < mesh->vertexCount ? positions : mesh->vertexCount);
+    // only stored facets count; an empty facet table is no table
+    mesh->facetCount = stored;
+    if (mesh->facetCount == 0)
+    {
+        ReleaseArray(mesh->facets);
+        mesh->facets = nullptr;
+        mesh->flags &= ~uint32_t(MESH_HAS_FACETS);
+    }
+}
+
+void ReleaseReading(Reading& reading)
+{
+    CloseSidePart(reading);
+    for (FaceScratch& scratch : reading.scratch)
+        ReleaseFaceScratch(scratch);
+}
+
+Mesh* ReadOpenFile(Reading& reading, Mesh* mesh, const char* path, const ReadOptions& options,
+                   ReadReport* report)
+{
+    FILE* file = reading.parts[0].file;
+    StartNameTables(fileNames);
 
     // count, then size every array exactly
     ShowReadPhase(PHASE_SCAN, true, 100, 100);
-    Tally tally;
-    std::memset(&tally, 0, sizeof tally);
-    if (!CountFile(file, tally, options.allFaces))
+    PlanParts(reading, file, path, options.allFaces);
+    if (!CountParts(reading, options.allFaces))
         return Abandon(mesh, file);
+    const Tally& tally = reading.total;
     AdoptObjectNames(tally);
     std::memcpy(mesh->materialLibrary, tally.materialLibrary, MESH_PATH_SIZE);
     if (tally.hasMaterialLibrary)
         mesh->flags |= MESH_HAS_MATERIAL_LIBRARY;
-    Loader loader = StartLoader(mesh, tally, options, report, &scratch);
-    if (!SizeArrays(mesh, tally, loader.uvPlaceholder, loader.normalPlaceholder) ||
-        (options.allFaces && !AllocateFaceScratch(scratch, tally)))
+    if (!PrepareLoading(reading, mesh, options.allFaces))
         return Abandon(mesh, file);
     ShowReadPhase(PHASE_SCAN, false, 100, int32_t(mesh->facetCount));
 
@@ -948,10 +1404,11 @@ Mesh* ReadOpenFile(FILE* file, Mesh* mesh, const ReadOptions& options, ReadRepor
     ShowReadPhase(PHASE_LOAD, true, ProgressRange(tally.lines), int32_t(mesh->vertexCount));
     mesh->boundsMin = Vec3{3000.0f, 3000.0f, 3000.0f};
     mesh->boundsMax = Vec3{-3000.0f, -3000.0f, -3000.0f};
-    bool loaded = LoadFile(file, loader, tally.lines);
+    bool loaded = LoadParts(reading);
     std::fclose(file);
     if (!loaded)
         return Abandon(mesh, nullptr);
+    FinishLoading(reading, mesh, report);
     ShowReadPhase(PHASE_LOAD, false, 100, int32_t(mesh->facetCount));
 
     // the facet list of every group and material
@@ -983,10 +1440,11 @@ Mesh* ReadObjMeshWith(const char* path, const ReadOptions* options, ReadReport* 
     ReadReport unused;
     report = report ? report : &unused;
     std::memset(report, 0, sizeof *report);
-    FaceScratch scratch;
-    std::memset(&scratch, 0, sizeof scratch);
-    mesh = ReadOpenFile(file, mesh, options ? *options : plain, report, scratch);
-    ReleaseFaceScratch(scratch);
+    static Reading reading; // large; reads do not overlap (the line buffers are shared too)
+    std::memset(&reading, 0, sizeof reading);
+    reading.parts[0].file = file;
+    mesh = ReadOpenFile(reading, mesh, path, options ? *options : plain, report);
+    ReleaseReading(reading);
     return mesh;
 }
 

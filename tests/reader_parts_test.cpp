@@ -1,0 +1,139 @@
+// Reading a file in two parts on two threads against reading it in one: generated files in
+// both modes, with the middle of the file moved across every kind of line.
+#include "mesh/mesh.h"
+#include "mesh_check.h"
+#include "progress_recorder.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+// A file mixing every kind of line either mode reads or skips: positions, texture
+// coordinates and normals, groups, objects, materials, faces of every form and length before
+// and after the positions they name, indices negative or out of range, continued, long and
+// CR-ended lines.
+std::string MixedFile(std::mt19937& random)
+{
+    auto pick = [&](uint32_t n) { return random() % n; };
+    auto index = [&](uint32_t written)
+    {
+        uint32_t r = pick(16);
+        return r == 0  ? std::string("0")
+               : r < 4 ? "-" + std::to_string(1 + pick(written + 1))
+                       : std::to_string(1 + pick(written + 3));
+    };
+    std::string text;
+    uint32_t positions = 0;
+    for (int line = 0, lines = 20 + int(pick(60)); line < lines; ++line)
+    {
+        switch (pick(12))
+        {
+        case 0:
+        case 1:
+        case 2:
+            text += "v " + std::to_string(pick(9)) + "." + std::to_string(pick(99)) + " " +
+                    std::to_string(int(pick(5)) - 2) + " 0." + std::to_string(pick(7)) + "\n";
+            ++positions;
+            break;
+        case 3:
+            text += pick(2) ? "vt 0.5 0.25\n" : "vn 0 0 1\n";
+            break;
+        case 4:
+        {
+            static const char* const lead[] = {"g part", "o piece", "usemtl m", "mtllib l"};
+            text += lead[pick(4)] + std::to_string(pick(4)) + "\n";
+            break;
+        }
+        case 5:
+            text += pick(2) ? "# " + std::string(pick(300), 'x') + "\n" : "\r\n";
+            break;
+        default:
+        {
+            static const char* const forms[] = {"", "/1", "//1", "/1/1", "/-1/1"};
+            text += "f";
+            for (uint32_t c = 0, corners = 3 + pick(6); c < corners; ++c)
+                text += (pick(10) == 0 ? " \\\n " : " ") + index(positions) + forms[pick(5)];
+            text += pick(4) == 0 ? "\r\n" : "\n";
+        }
+        }
+    }
+    return text;
+}
+
+struct ReadResult
+{
+    bool read;
+    std::string image;
+    ReadReport report;
+    std::vector<std::string> progress;
+};
+
+ReadResult ReadInParts(const std::string& path, bool allFaces, bool twoParts)
+{
+    twoPartReadFrom = twoParts ? 0 : UINT64_MAX;
+    ReadOptions options = {allFaces};
+    ReadResult result = {};
+    ClearProgressLog();
+    Mesh* mesh = ReadObjMeshWith(path.c_str(), &options, &result.report);
+    result.read = mesh != nullptr;
+    result.image = mesh ? MeshImage(mesh) : "";
+    result.progress = progressLog;
+    FreeMesh(mesh);
+    return result;
+}
+
+class ReaderPartsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        saved = twoPartReadFrom;
+        allocationFailAt = 0;
+        progressLogEnabled = true;
+    }
+    void TearDown() override
+    {
+        twoPartReadFrom = saved;
+    }
+    uint64_t saved = 0;
+};
+
+TEST_F(ReaderPartsTest, TwoPartsReadAsOne)
+{
+    std::mt19937 random(7);
+    for (int draw = 0; draw < 30; ++draw)
+    {
+        std::string body = MixedFile(random);
+        // a first line of growing length walks the middle of the file over the body's lines
+        for (size_t shift = 0; shift < body.size() / 2; shift += 1 + body.size() / 40)
+        {
+            std::string text = "#" + std::string(shift, ' ') + "\n" + body;
+            std::string path = WriteScratchFile("parts.obj", text);
+            for (bool allFaces : {false, true})
+            {
+                SCOPED_TRACE(text);
+                ReadResult one = ReadInParts(path, allFaces, false);
+                ReadResult two = ReadInParts(path, allFaces, true);
+                ASSERT_TRUE(one.read && two.read);
+                EXPECT_EQ(two.image, one.image);
+                EXPECT_EQ(two.progress, one.progress);
+                EXPECT_EQ(two.report.unreadFaceLines, one.report.unreadFaceLines);
+                EXPECT_EQ(two.report.cutFaces, one.report.cutFaces);
+                EXPECT_EQ(two.report.badIndexFaces, one.report.badIndexFaces);
+                EXPECT_EQ(two.report.placeholderCorners, one.report.placeholderCorners);
+            }
+            std::remove(path.c_str());
+            if (HasFailure())
+                return;
+        }
+    }
+}
+
+} // namespace
