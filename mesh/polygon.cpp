@@ -20,13 +20,17 @@ Vector Cross(const Vector& a, const Vector& b)
 Vector NewellNormal(const Vec3* points, uint32_t count)
 {
     Vector n{0, 0, 0};
-    for (uint32_t i = 0, j = count - 1; i < count; j = i++)
+    const Vec3& last = points[count - 1];
+    double ax = last.x, ay = last.y, az = last.z;
+    for (uint32_t i = 0; i < count; ++i)
     {
-        const Vec3& a = points[j];
-        const Vec3& b = points[i];
-        n.x += (double(a.y) - b.y) * (double(a.z) + b.z);
-        n.y += (double(a.z) - b.z) * (double(a.x) + b.x);
-        n.z += (double(a.x) - b.x) * (double(a.y) + b.y);
+        double bx = points[i].x, by = points[i].y, bz = points[i].z;
+        n.x += (ay - by) * (az + bz);
+        n.y += (az - bz) * (ax + bx);
+        n.z += (ax - bx) * (ay + by);
+        ax = bx;
+        ay = by;
+        az = bz;
     }
     return n;
 }
@@ -136,11 +140,12 @@ void RemoveReflex(Ring& ring, uint32_t i)
     work[work[slot].reflex.corner].reflexSlot = slot;
 }
 
-// Works out anew whether corner b turns the polygon's way, keeping the reflex list.
-void UpdateConvex(Ring& ring, uint32_t b)
+// Works out anew whether corner b, now between a and c, turns the polygon's way, keeping the
+// reflex list.
+inline void UpdateConvex(Ring& ring, uint32_t a, uint32_t b, uint32_t c)
 {
     PolygonCorner* work = ring.work;
-    bool convex = Turn(work[work[b].prev], work[b], work[work[b].next]) > 0;
+    bool convex = Turn(work[a], work[b], work[c]) > 0;
     if (convex != work[b].convex)
         convex ? RemoveReflex(ring, b) : AddReflex(ring, b);
     work[b].convex = convex;
@@ -200,7 +205,9 @@ Ring StartRing(PolygonCorner* work, uint32_t count)
     Ring ring{work, 0, 0};
     for (uint32_t i = 0; i < count; ++i)
     {
-        work[i].convex = Turn(work[work[i].prev], work[i], work[work[i].next]) > 0;
+        const PolygonCorner& prev = work[i == 0 ? count - 1 : i - 1];
+        const PolygonCorner& next = work[i + 1 == count ? 0 : i + 1];
+        work[i].convex = Turn(prev, work[i], next) > 0;
         work[i].earPending = true;
         work[i].earStale = false;
         if (!work[i].convex)
@@ -233,8 +240,8 @@ uint32_t* ClipEars(PolygonCorner* work, uint32_t count, uint32_t* out, uint32_t*
         work[a].next = c;
         work[c].prev = a;
         --left;
-        UpdateConvex(ring, a);
-        UpdateConvex(ring, c);
+        UpdateConvex(ring, work[a].prev, a, c);
+        UpdateConvex(ring, a, c, work[c].next);
         MarkEarStale(ring, a);
         MarkEarStale(ring, c);
         i = c;
