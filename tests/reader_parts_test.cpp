@@ -4,6 +4,7 @@
 #include "mesh_check.h"
 #include "progress_recorder.h"
 #include "test_util.h"
+#include "ui/ui.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,41 @@ TEST_F(ReaderPartsTest, TwoPartsReadAsOne)
                 return;
         }
     }
+}
+
+// Every allocation of a two-part read can fail, the second part's included: no mesh, the
+// display closed, nothing held.
+TEST_F(ReaderPartsTest, EveryAllocationFailureLeavesNoMesh)
+{
+    std::string path = WriteScratchFile("fail.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+                                                    "v 0.5 2 0\nf 1 2 3 5 4\ng a\n"
+                                                    "f -1 -2 -3 -4 -5\nf 1 2 3 5 4\n");
+    ReadOptions options = {true};
+    int allocations[2];
+    for (int parts = 1; parts <= 2; ++parts)
+    {
+        twoPartReadFrom = parts == 2 ? 0 : UINT64_MAX;
+        allocationCount = 0;
+        Mesh* whole = ReadObjMeshWith(path.c_str(), &options, nullptr);
+        ASSERT_NE(whole, nullptr);
+        allocations[parts - 1] = allocationCount;
+        FreeMesh(whole);
+    }
+    EXPECT_GT(allocations[1], allocations[0]); // the second part's scratch
+    long held = allocationsHeld;
+    for (int failAt = 1; failAt <= allocations[1]; ++failAt)
+    {
+        SCOPED_TRACE(failAt);
+        allocationCount = 0;
+        allocationFailAt = failAt;
+        Mesh* mesh = ReadObjMeshWith(path.c_str(), &options, nullptr);
+        EXPECT_EQ(mesh, nullptr);
+        EXPECT_FALSE(progressState.open);
+        EXPECT_EQ(allocationsHeld, held);
+        FreeMesh(mesh);
+    }
+    allocationFailAt = 0;
+    std::remove(path.c_str());
 }
 
 } // namespace
