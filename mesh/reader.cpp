@@ -61,7 +61,6 @@ struct NameTables
 };
 
 NameTables fileNames; // the whole file's, which the loading pass looks names up in
-NameTables sideNames; // those of the part counted on the side thread
 
 // Registers a name (already cut to 63 characters); returns the table's count afterwards.
 uint32_t RegisterName(NameTable& table, const char* name)
@@ -1136,24 +1135,24 @@ bool RegularFileSize(FILE* file, uint64_t* size)
     return true;
 }
 
-// The offset just after the first line feed at or past the middle of the file that ends a
-// line in the mode (in the all-faces mode a backslash before it, or before its CR, continues
-// the line instead); 0 when none lies within the MIDDLE_SEARCH bytes that follow.
-const uint64_t MIDDLE_SEARCH = 1 << 20;
+// The offset just after the first line feed at or past from that ends a line in the mode (in
+// the all-faces mode a backslash before it, or before its CR, continues the line instead); 0
+// when none lies within the LINE_END_SEARCH bytes that follow.
+const uint64_t LINE_END_SEARCH = 1 << 20;
 
-uint64_t FindMiddleLineEnd(FILE* file, uint64_t size, bool allFaces)
+uint64_t FindLineEndFrom(FILE* file, uint64_t from, bool allFaces)
 {
-    uint64_t at = size / 2 >= 2 ? size / 2 - 2 : 0;
+    uint64_t at = from >= 2 ? from - 2 : 0;
     if (!SeekTo(file, at))
         return 0;
     int before = 0, last = 0; // the two characters before the current one
-    for (uint64_t end = at + MIDDLE_SEARCH; at < end; ++at)
+    for (uint64_t end = at + LINE_END_SEARCH; at < end; ++at)
     {
         int c = std::getc(file);
         if (c == EOF)
             return 0;
         bool continued = allFaces && (last == '\\' || (last == '\r' && before == '\\'));
-        if (c == '\n' && at >= size / 2 && !continued)
+        if (c == '\n' && at >= from && !continued)
             return at + 1;
         before = last;
         last = c;
@@ -1161,38 +1160,67 @@ uint64_t FindMiddleLineEnd(FILE* file, uint64_t size, bool allFaces)
     return 0;
 }
 
+// The counting pass takes a file read in two parts in pieces, each thread the next piece not
+// yet taken: the two halves can cost very different time to count (positions, which usually
+// come first, more than faces in the default mode), loading them much the same.
+const int COUNT_PIECES = 8;
+
 // The parts of a read and what each found: part 0 on this thread, part 1 (when count is 2)
-// on the side thread, from its own stream of the file.
+// on the side thread, from its own stream of the file. The counting pieces end where the next
+// starts (the last at the end of the file); the first firstPieces make up part 0.
 struct Reading
 {
     FilePart parts[2];
     int count;
-    Tally tallies[2]; // each part's
+    uint64_t pieceStarts[COUNT_PIECES];
+    int pieces;
+    int firstPieces;
+    Tally tallies[COUNT_PIECES]; // each piece's
+    Tally first;                 // part 0's
     Tally total;
-    NameTables* names[2];
     FaceScratch scratch[2];
     Loader loaders[2];
 };
+
+NameTables pieceNames[COUNT_PIECES];
+
+// The counting pieces of a file read in two parts: cut at line ends near each eighth of the
+// file, one of them the end of part 0.
+void PlanPieces(Reading& reading, FILE* file, uint64_t size, uint64_t middle, bool allFaces)
+{
+    reading.pieces = 1;
+    for (int k = 1; k < COUNT_PIECES; ++k)
+    {
+        uint64_t from = size / COUNT_PIECES * k + size % COUNT_PIECES * k / COUNT_PIECES;
+        uint64_t at = 2 * k == COUNT_PIECES ? middle : FindLineEndFrom(file, from, allFaces);
+        if (at > reading.pieceStarts[reading.pieces - 1] && (at < middle || 2 * k >= COUNT_PIECES))
+        {
+            if (at == middle)
+                reading.firstPieces = reading.pieces;
+            if (at < size)
+                reading.pieceStarts[reading.pieces++] = at;
+        }
+    }
+}
 
 // Splits the file in two parts where it is large enough and a second stream of it opens.
 void PlanParts(Reading& reading, FILE* file, const char* path, bool allFaces)
 {
     reading.parts[0] = FilePart{file, 0, UINT64_MAX, streamBlock};
-    reading.names[0] = &fileNames;
     reading.count = 1;
+    reading.pieces = reading.firstPieces = 1;
     uint64_t size = 0, middle = 0;
     if (!RegularFileSize(file, &size) || size < twoPartReadFrom ||
         std::thread::hardware_concurrency() == 1 ||
-        (middle = FindMiddleLineEnd(file, size, allFaces)) == 0)
+        (middle = FindLineEndFrom(file, size / 2, allFaces)) == 0)
         return;
     FILE* side = std::fopen(path, "rb");
     if (!side)
         return;
     reading.parts[0].length = middle;
     reading.parts[1] = FilePart{side, middle, UINT64_MAX, sideBlock};
-    reading.names[1] = &sideNames;
-    StartNameTables(sideNames);
     reading.count = 2;
+    PlanPieces(reading, file, size, middle, allFaces);
 }
 
 void CloseSidePart(Reading& reading)
@@ -1202,26 +1230,45 @@ void CloseSidePart(Reading& reading)
     reading.parts[1].file = nullptr;
 }
 
-// Counts the parts side by side and sums them up in order, in total and fileNames.
+// Counts pieces on one thread, taking the next one not yet taken, from a stream of the file.
+void CountPieces(Reading& reading, const FilePart& stream, std::atomic<int>& next, bool* counted,
+                 bool allFaces)
+{
+    for (int k; (k = next.fetch_add(1)) < reading.pieces;)
+    {
+        uint64_t start = reading.pieceStarts[k];
+        uint64_t length = k + 1 < reading.pieces ? reading.pieceStarts[k + 1] - start : UINT64_MAX;
+        StartNameTables(pieceNames[k]);
+        counted[k] = CountPart(FilePart{stream.file, start, length, stream.block},
+                               reading.tallies[k], pieceNames[k], allFaces);
+    }
+}
+
+// Counts the pieces side by side and sums them up in order: part 0's in first, the whole
+// file's in total and fileNames.
 bool CountParts(Reading& reading, bool allFaces)
 {
-    bool counted[2] = {true, true};
-    SideThread side(reading.count < 2 ? std::function<void()>() : [&]
-                    {
-                        counted[1] = CountPart(reading.parts[1], reading.tallies[1],
-                                               *reading.names[1], allFaces);
-                    });
-    counted[0] = CountPart(reading.parts[0], reading.tallies[0], fileNames, allFaces);
+    bool counted[COUNT_PIECES] = {};
+    std::atomic<int> next{0};
+    SideThread side(reading.count < 2 ? std::function<void()>()
+                                      : [&]
+                        { CountPieces(reading, reading.parts[1], next, counted, allFaces); });
+    CountPieces(reading, reading.parts[0], next, counted, allFaces);
     side.Join();
-    reading.total = reading.tallies[0];
-    if (reading.count == 2)
+    bool all = true;
+    for (int k = 0; k < reading.pieces; ++k)
     {
-        AppendTally(reading.total, reading.tallies[1]);
-        AppendNameTable(fileNames.groups, sideNames.groups);
-        AppendNameTable(fileNames.materials, sideNames.materials);
-        AppendNameTable(fileNames.objects, sideNames.objects);
+        if (k == reading.firstPieces)
+            reading.first = reading.total;
+        AppendTally(reading.total, reading.tallies[k]);
+        AppendNameTable(fileNames.groups, pieceNames[k].groups);
+        AppendNameTable(fileNames.materials, pieceNames[k].materials);
+        AppendNameTable(fileNames.objects, pieceNames[k].objects);
+        all = all && counted[k];
     }
-    return counted[0] && counted[1];
+    if (reading.firstPieces >= reading.pieces)
+        reading.first = reading.total;
+    return all;
 }
 
 // What the loading pass starts from, once the counting pass is done.
@@ -1260,7 +1307,7 @@ void StartSecondLoader(Loader& loader, const Tally& first)
 bool PrepareLoading(Reading& reading, Mesh* mesh, bool allFaces)
 {
     const Tally& tally = reading.total;
-    const Tally& first = reading.tallies[0];
+    const Tally& first = reading.first;
     Loader& loader = reading.loaders[0];
     StartLoader(loader, mesh, tally, allFaces, &reading.scratch[0]);
     if (!SizeArrays(mesh, tally, loader.uvPlaceholder, loader.normalPlaceholder))
@@ -1304,7 +1351,7 @@ void FollowSideProgress(SideProgress& side, ProgressLines& progress, uint64_t fi
 // Loads the parts side by side; false when one cannot be read.
 bool LoadParts(Reading& reading)
 {
-    uint64_t lineCount = reading.total.lines, firstLines = reading.tallies[0].lines;
+    uint64_t lineCount = reading.total.lines, firstLines = reading.first.lines;
     ProgressLines progress = StartProgressLines(lineCount);
     SideProgress sideProgress;
     std::atomic<uint32_t> positions{0};
@@ -1338,7 +1385,7 @@ bool LoadParts(Reading& reading)
 // the second part's facets moved up to the first's, the counts, the bounds and the report.
 void FinishLoading(Reading& reading, Mesh* mesh, ReadReport* report)
 {
-    const Tally& first = reading.tallies[0];
+    const Tally& first = reading.first;
     uint32_t stored = 0, positions = 0;
     for (int k = 0; k < reading.count; ++k)
     {
