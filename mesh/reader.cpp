@@ -500,39 +500,14 @@ struct PolygonSpan
     uint32_t corners;
 };
 
-// What one thread splits polygons with, each for the longest face.
-struct SplitBuffers
-{
-    ObjCorner* corners;
-    Vec3* points;
-    PolygonCorner* work;
-    uint32_t* triangles; // 3 * (mostCorners - 2)
-};
-
-bool AllocateSplitBuffers(SplitBuffers& buffers, uint32_t most)
-{
-    return (buffers.corners = AllocateArrayOf<ObjCorner>(most)) &&
-           (buffers.points = AllocateArrayOf<Vec3>(most)) &&
-           (buffers.work = AllocateArrayOf<PolygonCorner>(most)) &&
-           (buffers.triangles = AllocateArrayOf<uint32_t>(3 * size_t(most - 2)));
-}
-
-void ReleaseSplitBuffers(SplitBuffers& buffers)
-{
-    ReleaseArray(buffers.triangles);
-    ReleaseArray(buffers.work);
-    ReleaseArray(buffers.points);
-    ReleaseArray(buffers.corners);
-}
-
-// Working arrays of the all-faces mode, sized from the counting pass. A polygon is split as
-// soon as its positions are read, else stored as a fan and split in place after the loading
-// pass (spans).
+// Working arrays of the all-faces mode, sized from the counting pass (one set for each part).
 struct alignas(APART) FaceScratch
 {
-    ObjCorner* corners; // mostCorners: the corners of one face line
-    SplitBuffers own;
-    PolygonSpan* spans; // polygons
+    ObjCorner* corners;  // mostCorners: the corners of one face
+    Vec3* points;        // mostCorners: a polygon's positions
+    PolygonCorner* work; // mostCorners
+    uint32_t* triangles; // 3 * (mostCorners - 2)
+    PolygonSpan* spans;  // polygons
     uint32_t cornerCapacity;
     uint32_t spanCapacity;
     uint32_t spanCount;
@@ -547,14 +522,18 @@ bool AllocateFaceScratch(FaceScratch& scratch, const Tally& tally)
     if (tally.polygons == 0)
         return true;
     scratch.spanCapacity = uint32_t(tally.polygons);
-    return AllocateSplitBuffers(scratch.own, most) &&
+    return (scratch.points = AllocateArrayOf<Vec3>(most)) &&
+           (scratch.work = AllocateArrayOf<PolygonCorner>(most)) &&
+           (scratch.triangles = AllocateArrayOf<uint32_t>(3 * size_t(most - 2))) &&
            (scratch.spans = AllocateArrayOf<PolygonSpan>(scratch.spanCapacity));
 }
 
 void ReleaseFaceScratch(FaceScratch& scratch)
 {
     ReleaseArray(scratch.spans);
-    ReleaseSplitBuffers(scratch.own);
+    ReleaseArray(scratch.triangles);
+    ReleaseArray(scratch.work);
+    ReleaseArray(scratch.points);
     ReleaseArray(scratch.corners);
 }
 
@@ -757,12 +736,12 @@ void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, 
 // Splits a polygon whose positions are all read and stores its triangles.
 void StoreSplitPolygon(Loader& loader, const ObjCorner* corners, uint32_t count)
 {
-    SplitBuffers& own = loader.scratch->own;
+    FaceScratch& scratch = *loader.scratch;
     for (uint32_t c = 0; c < count; ++c)
-        own.points[c] = loader.mesh->vertices[corners[c].vertex];
-    SplitPolygon(own.points, count, own.work, own.triangles);
+        scratch.points[c] = loader.mesh->vertices[corners[c].vertex];
+    SplitPolygon(scratch.points, count, scratch.work, scratch.triangles);
     for (uint32_t t = 0; t + 2 < count; ++t)
-        StoreFacet(loader, corners, own.triangles + 3 * t, 3);
+        StoreFacet(loader, corners, scratch.triangles + 3 * t, 3);
 }
 
 // Whether every corner names a position already read: by this part, or (in the second part)
@@ -821,11 +800,11 @@ void LoadAnyFace(Loader& loader, const char* line)
 }
 
 // Splits a polygon stored as a fan by ear clipping, in place.
-void SplitFan(const Mesh* mesh, const PolygonSpan& span, SplitBuffers& buffers)
+void SplitFan(const Mesh* mesh, const PolygonSpan& span, FaceScratch& scratch)
 {
     Facet* fan = mesh->facets + span.firstFacet;
     uint32_t count = span.corners;
-    ObjCorner* corners = buffers.corners;
+    ObjCorner* corners = scratch.corners;
     for (uint32_t c = 0; c < count; ++c)
     {
         // corner 0 starts every fan triangle, corner c > 0 is the second of triangle c - 1
@@ -834,13 +813,13 @@ void SplitFan(const Mesh* mesh, const PolygonSpan& span, SplitBuffers& buffers)
         uint32_t k = c == 0 ? 0 : c + 1 < count ? 1 : 2;
         corners[c] =
             ObjCorner{from.vertexIndex[k], from.uvIndex[k], from.normalIndex[k], true, true};
-        buffers.points[c] = mesh->vertices[from.vertexIndex[k]];
+        scratch.points[c] = mesh->vertices[from.vertexIndex[k]];
     }
-    SplitPolygon(buffers.points, count, buffers.work, buffers.triangles);
+    SplitPolygon(scratch.points, count, scratch.work, scratch.triangles);
     for (uint32_t t = 0; t + 2 < count; ++t)
         for (uint32_t k = 0; k < 3; ++k)
         {
-            const ObjCorner& corner = corners[buffers.triangles[3 * t + k]];
+            const ObjCorner& corner = corners[scratch.triangles[3 * t + k]];
             fan[t].vertexIndex[k] = int32_t(corner.vertex);
             fan[t].uvIndex[k] = int32_t(corner.uv);
             fan[t].normalIndex[k] = int32_t(corner.normal);
@@ -852,7 +831,7 @@ void FinishSplitting(Loader& loader)
 {
     FaceScratch& scratch = *loader.scratch;
     for (uint32_t s = 0; s < scratch.spanCount; ++s)
-        SplitFan(loader.mesh, scratch.spans[s], scratch.own);
+        SplitFan(loader.mesh, scratch.spans[s], scratch);
 }
 
 bool LoadVector(const char* line, const char* keyword, int count, uint32_t& slot, uint32_t capacity,
@@ -1284,7 +1263,6 @@ void StartLoader(Loader& loader, Mesh* mesh, const Tally& tally, bool allFaces,
     loader.fileNormals = uint32_t(tally.normals);
     loader.uvPlaceholder = allFaces && tally.uvs > 0 && tally.cornerLacksUv;
     loader.normalPlaceholder = allFaces && tally.normals > 0 && tally.cornerLacksNormal;
-    loader.facetCapacity = mesh->facetCount;
 }
 
 // The second part's loader starts where the first part's counts end, with the group and
@@ -1312,14 +1290,14 @@ bool PrepareLoading(Reading& reading, Mesh* mesh, bool allFaces)
     StartLoader(loader, mesh, tally, allFaces, &reading.scratch[0]);
     if (!SizeArrays(mesh, tally, loader.uvPlaceholder, loader.normalPlaceholder))
         return false;
-    loader.facetCapacity = mesh->facetCount;
     for (int k = 0; k < reading.count; ++k)
         if (allFaces && !AllocateFaceScratch(reading.scratch[k], tally))
             return false;
+    loader.facetCapacity = reading.count < 2 ? mesh->facetCount : uint32_t(first.faces);
     if (reading.count < 2)
         return true;
-    loader.facetCapacity = uint32_t(first.faces);
     StartLoader(reading.loaders[1], mesh, tally, allFaces, &reading.scratch[1]);
+    reading.loaders[1].facetCapacity = mesh->facetCount;
     StartSecondLoader(reading.loaders[1], first);
     return true;
 }
