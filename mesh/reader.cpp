@@ -262,8 +262,8 @@ bool StartSource(LineSource& source, const FilePart& part)
     return SeekTo(part.file, part.start);
 }
 
-// The two parts' threads each write their own tally, scratch and loader: aligned apart, so
-// that no cache line holds both threads' (the line pair a prefetcher fetches included).
+// The two threads of a read each write their own tallies, scratch and loader: aligned apart,
+// so that no cache line holds both threads' (the line pair a prefetcher fetches included).
 const size_t APART = 128;
 
 // What the counting pass finds.
