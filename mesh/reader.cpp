@@ -977,27 +977,50 @@ bool AllocateFacetLists(Group* table, uint32_t count)
     return true;
 }
 
-// Fills the facet list of every group and material in ascending facet order.
-bool BuildFacetLists(Mesh* mesh)
+// Enters facets [begin, end) in the lists of their group and material, from the lists' next
+// free slots groupNext and materialNext.
+void FillFacetLists(Mesh* mesh, uint32_t begin, uint32_t end, uint32_t* groupNext,
+                    uint32_t* materialNext)
 {
-    if (!AllocateFacetLists(mesh->groups, mesh->groupCount) ||
-        !AllocateFacetLists(mesh->materials, mesh->materialCount))
-        return false;
-    uint32_t step = mesh->facetCount / 100;
-    uint32_t countdown = 1; // facet 0 moves the bar, then every step-th
-    for (uint32_t i = 0; i < mesh->facetCount; ++i)
+    for (uint32_t i = begin; i < end; ++i)
     {
-        Group& group = mesh->groups[mesh->facets[i].groupIndex];
-        group.facetList[group.facetListFill++] = i;
-        Material& material = mesh->materials[mesh->facets[i].materialIndex];
-        material.facetList[material.facetListFill++] = i;
-        if (step == 0 || --countdown == 0)
-        {
-            SetProgressPos(i);
-            countdown = step;
-        }
+        const Facet& facet = mesh->facets[i];
+        mesh->groups[facet.groupIndex].facetList[groupNext[facet.groupIndex]++] = i;
+        mesh->materials[facet.materialIndex].facetList[materialNext[facet.materialIndex]++] = i;
     }
-    return true;
+}
+
+// The bar moves at facet 0 and then at every hundredth of the facets (at every facet where
+// there are fewer than a hundred).
+uint32_t ListProgressStep(const Mesh* mesh)
+{
+    uint32_t step = mesh->facetCount / 100;
+    return step == 0 ? 1 : step;
+}
+
+// Fills the lists of facets [begin, end), moving the bar at the facets where it moves.
+void FillFacetListsShown(Mesh* mesh, uint32_t begin, uint32_t end, uint32_t* groupNext,
+                         uint32_t* materialNext)
+{
+    uint32_t step = ListProgressStep(mesh);
+    for (uint32_t i = begin; i < end;)
+    {
+        uint64_t shown = i % step == 0 ? i : i + uint64_t(step - i % step); // next that moves it
+        uint32_t until = shown < end ? uint32_t(shown) + 1 : end;
+        FillFacetLists(mesh, i, until, groupNext, materialNext);
+        if (shown < end)
+            SetProgressPos(uint32_t(shown));
+        i = until;
+    }
+}
+
+// Moves the bar as FillFacetListsShown would over facets [begin, end), without filling.
+void ShowFacetListProgress(const Mesh* mesh, uint32_t begin, uint32_t end)
+{
+    uint32_t step = ListProgressStep(mesh);
+    for (uint64_t i = begin % step == 0 ? begin : begin + uint64_t(step - begin % step); i < end;
+         i += step)
+        SetProgressPos(uint32_t(i));
 }
 
 int32_t ProgressRange(uint64_t count)
@@ -1398,6 +1421,39 @@ void FinishLoading(Reading& reading, Mesh* mesh, ReadReport* report)
     }
 }
 
+// Fills the facet list of every group and material in ascending facet order. After a read in
+// two parts the side thread fills the second part's facets, from the slots that follow the
+// first part's facets of each group and material.
+bool BuildFacetLists(Reading& reading, Mesh* mesh)
+{
+    if (!AllocateFacetLists(mesh->groups, mesh->groupCount) ||
+        !AllocateFacetLists(mesh->materials, mesh->materialCount))
+        return false;
+    static uint32_t groupNext[2][NAME_TABLE_SIZE], materialNext[2][NAME_TABLE_SIZE];
+    std::memset(groupNext, 0, sizeof groupNext);
+    std::memset(materialNext, 0, sizeof materialNext);
+    const Loader& first = reading.loaders[0];
+    bool apart = reading.count == 2;
+    uint32_t split = apart ? first.facetSlot : mesh->facetCount;
+    if (apart)
+    {
+        std::memcpy(groupNext[1], first.groupFacets, sizeof groupNext[1]);
+        std::memcpy(materialNext[1], first.materialFacets, sizeof materialNext[1]);
+    }
+    SideThread side(
+        !apart ? std::function<void()>()
+               : [&]
+            { FillFacetLists(mesh, split, mesh->facetCount, groupNext[1], materialNext[1]); });
+    FillFacetListsShown(mesh, 0, split, groupNext[0], materialNext[0]);
+    side.Join();
+    ShowFacetListProgress(mesh, split, mesh->facetCount);
+    for (uint32_t g = 0; g < mesh->groupCount; ++g)
+        mesh->groups[g].facetListFill = mesh->groups[g].facetListCount;
+    for (uint32_t m = 0; m < mesh->materialCount; ++m)
+        mesh->materials[m].facetListFill = mesh->materials[m].facetListCount;
+    return true;
+}
+
 void ReleaseReading(Reading& reading)
 {
     CloseSidePart(reading);
@@ -1438,7 +1494,7 @@ Mesh* ReadOpenFile(Reading& reading, Mesh* mesh, const char* path, const ReadOpt
 
     // the facet list of every group and material
     ShowReadPhase(PHASE_LISTS, true, int32_t(mesh->facetCount), int32_t(mesh->facetCount));
-    if (!BuildFacetLists(mesh))
+    if (!BuildFacetLists(reading, mesh))
         return Abandon(mesh, nullptr);
     ShowReadPhase(PHASE_LISTS, false, 100, int32_t(mesh->facetCount));
 
