@@ -690,10 +690,12 @@ static void CheckDisplayClosed(const char* after)
 }
 
 // Reading the input in two parts, on two threads, gives what reading it in one gives.
-void CompareTwoParts(const std::string& path, const Mesh* plain, const Mesh* all)
+// meeting: where the two threads' loading meets, taken from the input (see twoPartMeetingPiece)
+void CompareTwoParts(const std::string& path, const Mesh* plain, const Mesh* all, int meeting)
 {
     uint64_t from = twoPartReadFrom;
     twoPartReadFrom = 0;
+    twoPartMeetingPiece = meeting;
     for (const Mesh* one : {plain, all})
     {
         ReadOptions options = {one == all};
@@ -703,6 +705,7 @@ void CompareTwoParts(const std::string& path, const Mesh* plain, const Mesh* all
         FreeMesh(two);
     }
     twoPartReadFrom = from;
+    twoPartMeetingPiece = -1;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -721,7 +724,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (mesh && all)
         CompareAllFaces(mesh, all, SameLinesInBothModes(data, size));
     if (mesh && all && plan.failAt == 0)
-        CompareTwoParts(scratch.input, mesh, all);
+        CompareTwoParts(scratch.input, mesh, all, int(size % 10) - 1);
     FreeMesh(all);
     if (!mesh)
     {

@@ -152,10 +152,16 @@ struct ReadReport
 // ReadObjMesh with options; report, when given, is filled in whenever a mesh is returned.
 Mesh* ReadObjMeshWith(const char* path, const ReadOptions* options, ReadReport* report);
 
-// Files from this many bytes on are read in two parts, each counted and loaded on a thread of
-// its own, where the machine has more than one processor; the mesh, the report and the
-// progress calls are those of a read in one part.
+// Files from this many bytes on are read in two parts, counted and loaded on two threads,
+// where the machine has more than one processor; the mesh, the report and the progress calls
+// are those of a read in one part.
 extern uint64_t twoPartReadFrom;
+
+// Such a file is taken in up to eight pieces; the main thread loads pieces from the first on,
+// the side thread from the last back, each taking the next one free until they meet. Tests
+// set the piece they meet at (the side thread's first in the file; 8 or more: past the last);
+// negative (the default): wherever they meet.
+extern int twoPartMeetingPiece;
 
 // One corner of a face line as written: 1-based or negative indices.
 struct ObjCorner

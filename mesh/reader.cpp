@@ -10,18 +10,16 @@
 // Face indices are read as 64-bit integers on every build (a 32-bit long would saturate
 // instead), so a face whose index does not fit 32 bits yields no facet everywhere alike.
 //
-// A large file is read in two parts, cut at a line end near its middle: both passes run on
-// the two parts side by side, the second part on a thread of its own. Every line end is one
-// in either reading, so the parts hold the same lines; the second part starts from the first
-// part's counts, group and material, and what the parts found is put together in file order
-// (see "reading in parts" below).
+// A large file is read on two threads, in pieces cut at line ends: both passes take the
+// pieces side by side. Every line end is one in either reading, so the pieces hold the same
+// lines; each piece is loaded from the counts, group and material of the pieces before it,
+// and what the pieces found is put together in file order (see "reading in parts" below).
 #include "mesh.h"
 
 #include "ui/progress.h"
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -36,6 +34,7 @@
 // Both parts are counted side by side, then loaded side by side; below a few megabytes a
 // second thread saves less than it costs to start.
 uint64_t twoPartReadFrom = 4 << 20;
+int twoPartMeetingPiece = -1;
 
 namespace
 {
@@ -121,7 +120,7 @@ struct LineSource
 // the padding lets the counting pass read 32 bytes at any place of a line
 typedef char Block[BLOCK_SIZE + 1 + SCAN_PADDING];
 Block streamBlock;
-Block sideBlock; // the second part's, read on the side thread
+Block sideBlock; // the side thread's
 
 void Refill(LineSource& source)
 {
@@ -563,20 +562,23 @@ struct alignas(APART) Loader
     bool uvPlaceholder;
     bool normalPlaceholder;
     FaceScratch* scratch;
-    // reading in two parts: the first part publishes how many positions it has read (out),
-    // which the second, starting at firstVertex, may use once published (in; knownBefore:
-    // the count last seen)
+    // reading in two parts: the main thread publishes how many positions it has read (out),
+    // which the side thread, loading a piece that starts at firstVertex, may use once
+    // published (in; knownBefore: the count last seen). The side thread has read the
+    // positions [laterFirst, laterEnd) too, in the pieces after its current one.
     std::atomic<uint32_t>* positionsOut;
     std::atomic<uint32_t>* positionsIn;
     uint32_t published;
     uint32_t firstVertex;
     uint32_t knownBefore;
+    uint32_t laterFirst;
+    uint32_t laterEnd;
 };
 
-// Positions go to the second part in batches, each a store the other thread must fetch.
+// Positions go to the side thread in batches, each a store it must fetch.
 const uint32_t POSITIONS_PUBLISHED = 1024;
 
-// The first part's positions read so far become the second part's to use.
+// The main thread's positions read so far become the side thread's to use.
 void PublishPositions(Loader& loader)
 {
     if (loader.positionsOut && loader.published != loader.vertexSlot)
@@ -744,22 +746,23 @@ void StoreSplitPolygon(Loader& loader, const ObjCorner* corners, uint32_t count)
         StoreFacet(loader, corners, scratch.triangles + 3 * t, 3);
 }
 
-// Whether every corner names a position already read: by this part, or (in the second part)
-// by the first part and published.
+// Whether position v is read: by this loader, in its piece or in a later one it loaded, or
+// (on the side thread) by the main thread and published.
+inline bool PositionKnown(Loader& loader, uint64_t v)
+{
+    if (v >= loader.vertexSlot)
+        return v >= loader.laterFirst && v < loader.laterEnd;
+    if (v >= loader.firstVertex || v < loader.knownBefore)
+        return true;
+    loader.knownBefore = loader.positionsIn->load(std::memory_order_acquire);
+    return v < loader.knownBefore;
+}
+
 bool PositionsKnown(Loader& loader, const ObjCorner* corners, uint32_t count)
 {
     for (uint32_t c = 0; c < count; ++c)
-    {
-        uint64_t v = uint64_t(corners[c].vertex);
-        if (v >= loader.vertexSlot)
+        if (!PositionKnown(loader, uint64_t(corners[c].vertex)))
             return false;
-        if (v < loader.firstVertex && v >= loader.knownBefore)
-        {
-            loader.knownBefore = loader.positionsIn->load(std::memory_order_acquire);
-            if (v >= loader.knownBefore)
-                return false;
-        }
-    }
     return true;
 }
 
@@ -935,33 +938,27 @@ void ShowProgressLines(ProgressLines& progress, uint64_t lines)
         SetProgressPos(uint32_t(progress.next));
 }
 
-// Loading pass over a part of the file. The first part moves the bar itself; a part read on
-// the side thread publishes how many lines it has read (every LINES_PUBLISHED and at its end).
-const uint64_t LINES_PUBLISHED = 4096;
-
-bool LoadPart(const FilePart& part, Loader& loader, ProgressLines* progress,
-              std::atomic<uint64_t>* linesRead)
+// Loading pass over a part of the file whose first line is line firstLine + 1; lines counts
+// the lines read. On the main thread it moves the bar itself.
+bool LoadPart(const FilePart& part, Loader& loader, ProgressLines* progress, uint64_t firstLine,
+              uint64_t* lines)
 {
     LineSource source;
     if (!StartSource(source, part))
         return false;
-    uint64_t n = 0;
-    uint64_t due = progress ? progress->next : LINES_PUBLISHED;
+    uint64_t n = firstLine;
+    uint64_t due = progress ? progress->next : UINT64_MAX;
     while (const char* line = loader.allFaces ? NextWholeLine(source) : NextPiece(source))
     {
         if (++n == due)
         {
-            if (progress)
-                ShowProgressLines(*progress, n);
-            else
-                linesRead->store(n, std::memory_order_relaxed);
-            due = progress ? progress->next : n + LINES_PUBLISHED;
+            ShowProgressLines(*progress, n);
+            due = progress->next;
         }
         if (line[0] != '#')
             LoadLine(loader, line);
     }
-    if (linesRead)
-        linesRead->store(n, std::memory_order_relaxed);
+    *lines = n - firstLine;
     return !source.failed;
 }
 
@@ -1162,67 +1159,65 @@ uint64_t FindLineEndFrom(FILE* file, uint64_t from, bool allFaces)
     return 0;
 }
 
-// The counting pass takes a file read in two parts in pieces, each thread the next piece not
-// yet taken: the two halves can cost very different time to count (positions, which usually
-// come first, more than faces in the default mode), loading them much the same.
-const int COUNT_PIECES = 8;
+// A file read in two parts is taken in pieces cut at line ends. Each thread counts the next
+// piece not yet counted; then the main thread loads pieces from the front of the file and the
+// side thread from its end, until they meet. The pieces of a file can cost very different
+// time to count and to load (positions, which usually come first, count slower than faces
+// in the default mode and load faster), so neither pass is cut at one fixed place.
+const int PIECES = 8;
 
-// The parts of a read and what each found: part 0 on this thread, part 1 (when count is 2)
-// on the side thread, from its own stream of the file. The counting pieces end where the next
-// starts (the last at the end of the file); the first firstPieces make up part 0.
+// The parts of a read: stream 0 on this thread, stream 1 (when count is 2) on the side thread,
+// each with its own block. The pieces end where the next starts (the last at the end of the
+// file); before[k] holds the counts of the pieces before piece k, before[pieces] those of the
+// file. The side thread loads pieces sideFrom to pieces - 1; the facets piece k stores end at
+// facetEnds[k], its positions at vertexEnds[k].
 struct Reading
 {
     FilePart parts[2];
     int count;
-    uint64_t pieceStarts[COUNT_PIECES];
+    uint64_t pieceStarts[PIECES];
     int pieces;
-    int firstPieces;
-    Tally tallies[COUNT_PIECES]; // each piece's
-    Tally first;                 // part 0's
-    Tally total;
+    Tally tallies[PIECES];
+    Tally before[PIECES + 1];
+    int sideFrom;
+    uint32_t facetEnds[PIECES];
+    uint32_t vertexEnds[PIECES];
     FaceScratch scratch[2];
     Loader loaders[2];
 };
 
-NameTables pieceNames[COUNT_PIECES];
+NameTables pieceNames[PIECES];
 
-// The counting pieces of a file read in two parts: cut at line ends near each eighth of the
-// file, one of them the end of part 0.
-void PlanPieces(Reading& reading, FILE* file, uint64_t size, uint64_t middle, bool allFaces)
+// The pieces of a file read in two parts: cut at line ends near each eighth of the file.
+void PlanPieces(Reading& reading, FILE* file, uint64_t size, bool allFaces)
 {
     reading.pieces = 1;
-    for (int k = 1; k < COUNT_PIECES; ++k)
+    for (int k = 1; k < PIECES; ++k)
     {
-        uint64_t from = size / COUNT_PIECES * k + size % COUNT_PIECES * k / COUNT_PIECES;
-        uint64_t at = 2 * k == COUNT_PIECES ? middle : FindLineEndFrom(file, from, allFaces);
-        if (at > reading.pieceStarts[reading.pieces - 1] && (at < middle || 2 * k >= COUNT_PIECES))
-        {
-            if (at == middle)
-                reading.firstPieces = reading.pieces;
-            if (at < size)
-                reading.pieceStarts[reading.pieces++] = at;
-        }
+        uint64_t from = size / PIECES * k + size % PIECES * k / PIECES;
+        uint64_t at = FindLineEndFrom(file, from, allFaces);
+        if (at > reading.pieceStarts[reading.pieces - 1] && at < size)
+            reading.pieceStarts[reading.pieces++] = at;
     }
 }
 
-// Splits the file in two parts where it is large enough and a second stream of it opens.
+// Reads the file in two parts where it is large enough, a second stream of it opens and it
+// has a line end past its middle.
 void PlanParts(Reading& reading, FILE* file, const char* path, bool allFaces)
 {
     reading.parts[0] = FilePart{file, 0, UINT64_MAX, streamBlock};
     reading.count = 1;
-    reading.pieces = reading.firstPieces = 1;
-    uint64_t size = 0, middle = 0;
+    reading.pieces = 1;
+    uint64_t size = 0;
     if (!RegularFileSize(file, &size) || size < twoPartReadFrom ||
-        std::thread::hardware_concurrency() == 1 ||
-        (middle = FindLineEndFrom(file, size / 2, allFaces)) == 0)
+        std::thread::hardware_concurrency() == 1 || FindLineEndFrom(file, size / 2, allFaces) == 0)
         return;
     FILE* side = std::fopen(path, "rb");
     if (!side)
         return;
-    reading.parts[0].length = middle;
-    reading.parts[1] = FilePart{side, middle, UINT64_MAX, sideBlock};
+    reading.parts[1] = FilePart{side, 0, UINT64_MAX, sideBlock};
     reading.count = 2;
-    PlanPieces(reading, file, size, middle, allFaces);
+    PlanPieces(reading, file, size, allFaces);
 }
 
 void CloseSidePart(Reading& reading)
@@ -1232,45 +1227,52 @@ void CloseSidePart(Reading& reading)
     reading.parts[1].file = nullptr;
 }
 
-// Counts pieces on one thread, taking the next one not yet taken, from a stream of the file.
-void CountPieces(Reading& reading, const FilePart& stream, std::atomic<int>& next, bool* counted,
-                 bool allFaces)
+// Piece k of the file, read from one of the streams.
+FilePart PieceOf(const Reading& reading, int stream, int k)
+{
+    uint64_t start = reading.pieceStarts[k];
+    uint64_t length = k + 1 < reading.pieces ? reading.pieceStarts[k + 1] - start : UINT64_MAX;
+    const FilePart& part = reading.parts[stream];
+    return FilePart{part.file, start, length, part.block};
+}
+
+// Counts pieces on one thread, taking the next one not yet taken, from one of the streams.
+void CountPieces(Reading& reading, int stream, std::atomic<int>& next, bool* counted, bool allFaces)
 {
     for (int k; (k = next.fetch_add(1)) < reading.pieces;)
     {
-        uint64_t start = reading.pieceStarts[k];
-        uint64_t length = k + 1 < reading.pieces ? reading.pieceStarts[k + 1] - start : UINT64_MAX;
         StartNameTables(pieceNames[k]);
-        counted[k] = CountPart(FilePart{stream.file, start, length, stream.block},
-                               reading.tallies[k], pieceNames[k], allFaces);
+        counted[k] =
+            CountPart(PieceOf(reading, stream, k), reading.tallies[k], pieceNames[k], allFaces);
     }
 }
 
-// Counts the pieces side by side and sums them up in order: part 0's in first, the whole
-// file's in total and fileNames.
+// Counts the pieces side by side and sums them up in order: the counts before each piece in
+// before, the file's names in fileNames.
 bool CountParts(Reading& reading, bool allFaces)
 {
-    bool counted[COUNT_PIECES] = {};
+    bool counted[PIECES] = {};
     std::atomic<int> next{0};
     SideThread side(reading.count < 2 ? std::function<void()>()
-                                      : [&]
-                        { CountPieces(reading, reading.parts[1], next, counted, allFaces); });
-    CountPieces(reading, reading.parts[0], next, counted, allFaces);
+                                      : [&] { CountPieces(reading, 1, next, counted, allFaces); });
+    CountPieces(reading, 0, next, counted, allFaces);
     side.Join();
     bool all = true;
     for (int k = 0; k < reading.pieces; ++k)
     {
-        if (k == reading.firstPieces)
-            reading.first = reading.total;
-        AppendTally(reading.total, reading.tallies[k]);
+        reading.before[k + 1] = reading.before[k];
+        AppendTally(reading.before[k + 1], reading.tallies[k]);
         AppendNameTable(fileNames.groups, pieceNames[k].groups);
         AppendNameTable(fileNames.materials, pieceNames[k].materials);
         AppendNameTable(fileNames.objects, pieceNames[k].objects);
         all = all && counted[k];
     }
-    if (reading.firstPieces >= reading.pieces)
-        reading.first = reading.total;
     return all;
+}
+
+const Tally& FileTally(const Reading& reading)
+{
+    return reading.before[reading.pieces];
 }
 
 // What the loading pass starts from, once the counting pass is done.
@@ -1288,27 +1290,29 @@ void StartLoader(Loader& loader, Mesh* mesh, const Tally& tally, bool allFaces,
     loader.normalPlaceholder = allFaces && tally.normals > 0 && tally.cornerLacksNormal;
 }
 
-// The second part's loader starts where the first part's counts end, with the group and
-// material the first part's last lines set.
-void StartSecondLoader(Loader& loader, const Tally& first)
+// The side thread's loader starts piece k where the counts of the pieces before it end, with
+// the group and material their last lines set.
+void StartPieceLoader(Loader& loader, const Reading& reading, int k)
 {
-    loader.vertexSlot = loader.firstVertex = uint32_t(first.vertices);
-    loader.uvSlot = uint32_t(first.uvs);
-    loader.normalSlot = uint32_t(first.normals);
-    loader.facetSlot = uint32_t(first.faces);
-    if (loader.objectGroups ? first.objectSet : first.groupSet)
+    const Tally& before = reading.before[k];
+    loader.vertexSlot = loader.firstVertex = uint32_t(before.vertices);
+    loader.uvSlot = uint32_t(before.uvs);
+    loader.normalSlot = uint32_t(before.normals);
+    loader.facetSlot = uint32_t(before.faces);
+    loader.facetCapacity = uint32_t(reading.before[k + 1].faces);
+    loader.group = loader.material = 0;
+    if (loader.objectGroups ? before.objectSet : before.groupSet)
         loader.group =
-            FindName(fileNames.groups, loader.objectGroups ? first.lastObject : first.lastGroup);
-    if (first.materialSet)
-        loader.material = FindName(fileNames.materials, first.lastMaterial);
+            FindName(fileNames.groups, loader.objectGroups ? before.lastObject : before.lastGroup);
+    if (before.materialSet)
+        loader.material = FindName(fileNames.materials, before.lastMaterial);
 }
 
-// Sizes every array from the sum of the tallies and sets both parts' loaders; false when an
-// array cannot be had.
+// Sizes every array from the file's tally and sets both threads' loaders; false when an array
+// cannot be had.
 bool PrepareLoading(Reading& reading, Mesh* mesh, bool allFaces)
 {
-    const Tally& tally = reading.total;
-    const Tally& first = reading.first;
+    const Tally& tally = FileTally(reading);
     Loader& loader = reading.loaders[0];
     StartLoader(loader, mesh, tally, allFaces, &reading.scratch[0]);
     if (!SizeArrays(mesh, tally, loader.uvPlaceholder, loader.normalPlaceholder))
@@ -1316,97 +1320,123 @@ bool PrepareLoading(Reading& reading, Mesh* mesh, bool allFaces)
     for (int k = 0; k < reading.count; ++k)
         if (allFaces && !AllocateFaceScratch(reading.scratch[k], tally))
             return false;
-    loader.facetCapacity = reading.count < 2 ? mesh->facetCount : uint32_t(first.faces);
-    if (reading.count < 2)
-        return true;
-    StartLoader(reading.loaders[1], mesh, tally, allFaces, &reading.scratch[1]);
-    reading.loaders[1].facetCapacity = mesh->facetCount;
-    StartSecondLoader(reading.loaders[1], first);
+    if (reading.count == 2)
+        StartLoader(reading.loaders[1], mesh, tally, allFaces, &reading.scratch[1]);
     return true;
 }
 
-// The side part's progress, followed on this thread: lines it has read and whether it is done.
-struct SideProgress
+// The pieces not yet loaded, front to back, and where the threads meet when that is fixed
+// (meet: the side thread's first piece; -1: not fixed).
+struct PieceQueue
 {
-    std::atomic<uint64_t> lines{0};
     std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
+    int front;
+    int back;
+    int meet;
 };
 
-// Moves the bar for the side part's lines (numbered after firstLines) as it reads them, until
-// it is done.
-void FollowSideProgress(SideProgress& side, ProgressLines& progress, uint64_t firstLines)
+// The next piece to load from the front or the back; -1 when none is left.
+int TakePiece(PieceQueue& queue, bool fromBack)
 {
-    std::unique_lock<std::mutex> hold(side.lock);
-    for (;;)
-    {
-        bool done = side.done;
-        ShowProgressLines(progress, firstLines + side.lines.load(std::memory_order_relaxed));
-        if (done)
-            return;
-        side.ended.wait_for(hold, std::chrono::milliseconds(5));
-    }
+    std::lock_guard<std::mutex> hold(queue.lock);
+    bool beyondMeeting =
+        queue.meet >= 0 && (fromBack ? queue.back < queue.meet : queue.front >= queue.meet);
+    if (queue.front > queue.back || beyondMeeting)
+        return -1;
+    return fromBack ? queue.back-- : queue.front++;
 }
 
-// Loads the parts side by side; false when one cannot be read.
+// The side thread loads pieces from the end of the file, each from the counts before it.
+bool LoadPiecesFromBack(Reading& reading, PieceQueue& queue, uint64_t* lines)
+{
+    Loader& loader = reading.loaders[1];
+    bool loaded = true, whole = true;
+    for (int k; (k = TakePiece(queue, true)) >= 0;)
+    {
+        StartPieceLoader(loader, reading, k);
+        uint64_t read = 0;
+        loaded = LoadPart(PieceOf(reading, 1, k), loader, nullptr, 0, &read) && loaded;
+        *lines += read;
+        reading.facetEnds[k] = loader.facetSlot;
+        reading.vertexEnds[k] = loader.vertexSlot;
+        reading.sideFrom = k;
+        // the positions of the pieces read count as read while each piece held all it counted
+        whole = whole && loader.vertexSlot == reading.before[k + 1].vertices;
+        loader.laterFirst = whole ? loader.firstVertex : 0;
+        loader.laterEnd = whole ? reading.vertexEnds[reading.pieces - 1] : 0;
+    }
+    return loaded;
+}
+
+// Loads the pieces, this thread from the front of the file while the side thread loads from
+// its end; false when one cannot be read. The bar moves for the lines this thread reads, and
+// for the side thread's once it is done.
 bool LoadParts(Reading& reading)
 {
-    uint64_t lineCount = reading.total.lines, firstLines = reading.first.lines;
-    ProgressLines progress = StartProgressLines(lineCount);
-    SideProgress sideProgress;
+    ProgressLines progress = StartProgressLines(FileTally(reading).lines);
+    PieceQueue queue;
+    queue.front = 0;
+    queue.back = reading.pieces - 1;
+    queue.meet = twoPartMeetingPiece < 0 ? -1 : std::min(twoPartMeetingPiece, reading.pieces);
+    reading.sideFrom = reading.pieces;
     std::atomic<uint32_t> positions{0};
+    Loader& loader = reading.loaders[0];
     if (reading.count == 2)
     {
-        reading.loaders[0].positionsOut = &positions;
+        loader.positionsOut = &positions;
         reading.loaders[1].positionsIn = &positions;
     }
-    bool loaded[2] = {true, true};
-    SideThread side(reading.count < 2 ? std::function<void()>() : [&]
-                    {
-                        loaded[1] = LoadPart(reading.parts[1], reading.loaders[1], nullptr,
-                                             &sideProgress.lines);
-                        std::lock_guard<std::mutex> hold(sideProgress.lock);
-                        sideProgress.done = true;
-                        sideProgress.ended.notify_one();
-                    });
-    loaded[0] = LoadPart(reading.parts[0], reading.loaders[0], &progress, nullptr);
-    if (reading.count == 2)
+    bool sideLoaded = true;
+    uint64_t lines = 0, sideLines = 0;
+    SideThread side(reading.count < 2 ? std::function<void()>()
+                                      : [&]
+                        { sideLoaded = LoadPiecesFromBack(reading, queue, &sideLines); });
+    bool loaded = true;
+    for (int k; (k = TakePiece(queue, false)) >= 0;)
     {
-        if (!side.Running())
-            side.Join();
-        FollowSideProgress(sideProgress, progress, firstLines);
+        loader.facetCapacity = uint32_t(reading.before[k + 1].faces);
+        uint64_t read = 0;
+        loaded = LoadPart(PieceOf(reading, 0, k), loader, &progress, lines, &read) && loaded;
+        lines += read;
     }
     side.Join();
-    reading.loaders[0].positionsOut = reading.loaders[1].positionsIn = nullptr;
-    return loaded[0] && loaded[1];
+    ShowProgressLines(progress, lines + sideLines);
+    loader.positionsOut = reading.loaders[1].positionsIn = nullptr;
+    return loaded && sideLoaded;
 }
 
-// Puts what the parts found into the mesh: the polygons that waited for positions split,
-// the second part's facets moved up to the first's, the counts, the bounds and the report.
+// Adds what a loader found to the mesh's counts and the report.
+void AddFound(Mesh* mesh, const Loader& loader, ReadReport* report)
+{
+    for (uint32_t g = 0; g < mesh->groupCount; ++g)
+        mesh->groups[g].facetListCount += loader.groupFacets[g];
+    for (uint32_t m = 0; m < mesh->materialCount; ++m)
+        mesh->materials[m].facetListCount += loader.materialFacets[m];
+    mesh->quadCount += loader.quads;
+    report->unreadFaceLines += loader.found.unreadFaceLines;
+    report->cutFaces += loader.found.cutFaces;
+    report->badIndexFaces += loader.found.badIndexFaces;
+    report->placeholderCorners += loader.found.placeholderCorners;
+}
+
+// Puts what the threads found into the mesh: the polygons that waited for positions split,
+// the side thread's pieces moved up to the facets before them, the counts, the bounds and the
+// report.
 void FinishLoading(Reading& reading, Mesh* mesh, ReadReport* report)
 {
-    const Tally& first = reading.first;
-    uint32_t stored = 0, positions = 0;
     for (int k = 0; k < reading.count; ++k)
     {
-        Loader& loader = reading.loaders[k];
-        FinishSplitting(loader);
-        uint32_t start = k == 0 ? 0 : uint32_t(first.faces);
-        uint32_t facets = loader.facetSlot - start;
+        FinishSplitting(reading.loaders[k]);
+        AddFound(mesh, reading.loaders[k], report);
+    }
+    uint32_t stored = reading.loaders[0].facetSlot, positions = reading.loaders[0].vertexSlot;
+    for (int k = reading.sideFrom; k < reading.pieces; ++k)
+    {
+        uint32_t start = uint32_t(reading.before[k].faces), facets = reading.facetEnds[k] - start;
         if (facets > 0 && start != stored)
             std::memmove(mesh->facets + stored, mesh->facets + start, facets * sizeof(Facet));
         stored += facets;
-        for (uint32_t g = 0; g < mesh->groupCount; ++g)
-            mesh->groups[g].facetListCount += loader.groupFacets[g];
-        for (uint32_t m = 0; m < mesh->materialCount; ++m)
-            mesh->materials[m].facetListCount += loader.materialFacets[m];
-        mesh->quadCount += loader.quads;
-        report->unreadFaceLines += loader.found.unreadFaceLines;
-        report->cutFaces += loader.found.cutFaces;
-        report->badIndexFaces += loader.found.badIndexFaces;
-        report->placeholderCorners += loader.found.placeholderCorners;
-        positions = loader.vertexSlot;
+        positions = reading.vertexEnds[k];
     }
     if (mesh->quadCount > 0)
         mesh->flags |= MESH_HAS_QUADS;
@@ -1422,8 +1452,8 @@ void FinishLoading(Reading& reading, Mesh* mesh, ReadReport* report)
 }
 
 // Fills the facet list of every group and material in ascending facet order. After a read in
-// two parts the side thread fills the second part's facets, from the slots that follow the
-// first part's facets of each group and material.
+// two parts the side thread fills the lists of the facets it loaded, from the slots that
+// follow the main thread's facets of each group and material.
 bool BuildFacetLists(Reading& reading, Mesh* mesh)
 {
     if (!AllocateFacetLists(mesh->groups, mesh->groupCount) ||
@@ -1472,7 +1502,7 @@ Mesh* ReadOpenFile(Reading& reading, Mesh* mesh, const char* path, const ReadOpt
     PlanParts(reading, file, path, options.allFaces);
     if (!CountParts(reading, options.allFaces))
         return Abandon(mesh, file);
-    const Tally& tally = reading.total;
+    const Tally& tally = FileTally(reading);
     AdoptObjectNames(tally);
     std::memcpy(mesh->materialLibrary, tally.materialLibrary, MESH_PATH_SIZE);
     if (tally.hasMaterialLibrary)

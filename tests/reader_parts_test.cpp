@@ -77,9 +77,11 @@ struct ReadResult
     std::vector<std::string> progress;
 };
 
-ReadResult ReadInParts(const std::string& path, bool allFaces, bool twoParts)
+// meeting: where the threads' loading meets (see twoPartMeetingPiece)
+ReadResult ReadInParts(const std::string& path, bool allFaces, bool twoParts, int meeting = -1)
 {
     twoPartReadFrom = twoParts ? 0 : UINT64_MAX;
+    twoPartMeetingPiece = meeting;
     ReadOptions options = {allFaces};
     ReadResult result = {};
     ClearProgressLog();
@@ -105,6 +107,7 @@ protected:
     void TearDown() override
     {
         twoPartReadFrom = saved;
+        twoPartMeetingPiece = -1;
     }
     uint64_t saved = 0;
 };
@@ -115,16 +118,20 @@ TEST_F(ReaderPartsTest, TwoPartsReadAsOne)
     for (int draw = 0; draw < 30; ++draw)
     {
         std::string body = MixedFile(random);
-        // a first line of growing length walks the middle of the file over the body's lines
+        // a first line of growing length walks the cuts between pieces over the body's lines;
+        // the threads meet at each piece in turn, or where they happen to
+        int turn = 0;
         for (size_t shift = 0; shift < body.size() / 2; shift += 1 + body.size() / 40)
         {
+            int meeting = turn++ % 10 - 1;
             std::string text = "#" + std::string(shift, ' ') + "\n" + body;
             std::string path = WriteScratchFile("parts.obj", text);
             for (bool allFaces : {false, true})
             {
                 SCOPED_TRACE(text);
+                SCOPED_TRACE(meeting);
                 ReadResult one = ReadInParts(path, allFaces, false);
-                ReadResult two = ReadInParts(path, allFaces, true);
+                ReadResult two = ReadInParts(path, allFaces, true, meeting);
                 ASSERT_TRUE(one.read && two.read);
                 EXPECT_EQ(two.image, one.image);
                 EXPECT_EQ(two.progress, one.progress);
