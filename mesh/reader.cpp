@@ -1201,8 +1201,8 @@ void PlanPieces(Reading& reading, FILE* file, uint64_t size, bool allFaces)
     }
 }
 
-// Reads the file in two parts where it is large enough, a second stream of it opens and it
-// has a line end past its middle.
+// Reads the file in two parts where it is large enough, cuts into pieces and a second stream
+// of it opens.
 void PlanParts(Reading& reading, FILE* file, const char* path, bool allFaces)
 {
     reading.parts[0] = FilePart{file, 0, UINT64_MAX, streamBlock};
@@ -1210,14 +1210,17 @@ void PlanParts(Reading& reading, FILE* file, const char* path, bool allFaces)
     reading.pieces = 1;
     uint64_t size = 0;
     if (!RegularFileSize(file, &size) || size < twoPartReadFrom ||
-        std::thread::hardware_concurrency() == 1 || FindLineEndFrom(file, size / 2, allFaces) == 0)
+        std::thread::hardware_concurrency() == 1)
         return;
-    FILE* side = std::fopen(path, "rb");
+    PlanPieces(reading, file, size, allFaces);
+    FILE* side = reading.pieces > 1 ? std::fopen(path, "rb") : nullptr;
     if (!side)
+    {
+        reading.pieces = 1;
         return;
+    }
     reading.parts[1] = FilePart{side, 0, UINT64_MAX, sideBlock};
     reading.count = 2;
-    PlanPieces(reading, file, size, allFaces);
 }
 
 void CloseSidePart(Reading& reading)
