@@ -614,13 +614,15 @@ uint32_t ScanCorners(const char* p, ObjCorner* corners, uint32_t capacity, bool*
 {
     uint32_t count = 0;
     bool withoutUv = false, withoutNormal = false;
-    ObjCorner corner;
-    while (*p && (p = convert ? ScanCorner<true>(p, corner) : CountCorner<padded>(p, corner)))
+    ObjCorner spare;
+    while (*p)
     {
+        // scanned in place: a copy would read back the fields just written one by one
+        ObjCorner& corner = convert && count < capacity ? corners[count] : spare;
+        if (!(p = convert ? ScanCorner<true>(p, corner) : CountCorner<padded>(p, corner)))
+            break;
         withoutUv |= !corner.hasUv;
         withoutNormal |= !corner.hasNormal;
-        if (convert && count < capacity)
-            corners[count] = corner;
         ++count;
         p = SkipSpace(p);
     }
