@@ -536,6 +536,19 @@ void ReleaseFaceScratch(FaceScratch& scratch)
     ReleaseArray(scratch.corners);
 }
 
+// A run of facets of one group and material: slots [first, end) of the table as loaded.
+struct FacetRun
+{
+    uint32_t first;
+    uint32_t end;
+    uint32_t group;
+    uint32_t material;
+};
+
+// The runs a loader notes at most. The facet lists are filled from the runs, without reading
+// the facet table again; a read with more runs fills them from the table.
+const uint32_t RUN_CAPACITY = 4096;
+
 // Loading-pass state: the next free slot of each array and the group and material in force.
 struct alignas(APART) Loader
 {
@@ -552,6 +565,10 @@ struct alignas(APART) Loader
     uint32_t groupFacets[NAME_TABLE_SIZE];
     uint32_t materialFacets[NAME_TABLE_SIZE];
     uint32_t quads;
+    // the runs of facets stored, in the order stored (runsLost: more than RUN_CAPACITY)
+    FacetRun* runs;
+    uint32_t runCount;
+    bool runsLost;
     // all-faces mode
     bool allFaces;
     bool objectGroups; // "o" lines name groups
@@ -586,6 +603,22 @@ void PublishPositions(Loader& loader)
         loader.published = loader.vertexSlot;
         loader.positionsOut->store(loader.published, std::memory_order_release);
     }
+}
+
+// Counts a facet stored at slot for its group and material, and extends the last run with it
+// or starts a run.
+inline void NoteFacet(Loader& loader, uint32_t slot)
+{
+    ++loader.groupFacets[loader.group];
+    ++loader.materialFacets[loader.material];
+    FacetRun* last = loader.runCount > 0 ? loader.runs + loader.runCount - 1 : nullptr;
+    if (last && last->end == slot && last->group == loader.group &&
+        last->material == loader.material)
+        ++last->end;
+    else if (loader.runCount < RUN_CAPACITY)
+        loader.runs[loader.runCount++] = FacetRun{slot, slot + 1, loader.group, loader.material};
+    else
+        loader.runsLost = true;
 }
 
 // The bounds of the first count positions, taken in file order.
@@ -674,8 +707,7 @@ void LoadFace(Loader& loader, const char* line)
     facet.materialIndex = loader.material;
     facet.groupIndex = loader.group;
     facet.cornerCount = corners;
-    ++loader.groupFacets[loader.group];
-    ++loader.materialFacets[loader.material];
+    NoteFacet(loader, loader.facetSlot);
     loader.quads += corners == 4;
     ++loader.facetSlot;
 }
@@ -719,6 +751,7 @@ bool ResolveCorners(Loader& loader, ObjCorner* corners, uint32_t count)
 void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, uint32_t count)
 {
     Mesh* mesh = loader.mesh;
+    NoteFacet(loader, loader.facetSlot);
     Facet& facet = mesh->facets[loader.facetSlot++];
     facet.materialIndex = loader.material;
     facet.groupIndex = loader.group;
@@ -730,8 +763,6 @@ void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, 
         facet.uvIndex[c] = int32_t(corner.uv);
         facet.normalIndex[c] = int32_t(corner.normal);
     }
-    ++loader.groupFacets[loader.group];
-    ++loader.materialFacets[loader.material];
     loader.quads += count == 4;
 }
 
@@ -1011,6 +1042,22 @@ void FillFacetListsShown(Mesh* mesh, uint32_t begin, uint32_t end, uint32_t* gro
     }
 }
 
+// Enters the facets of runs in the lists of their group and material, each facet moved down
+// the table by shift since it was stored, from the lists' next free slots.
+void FillFacetRuns(Mesh* mesh, const FacetRun* runs, uint32_t count, uint32_t shift,
+                   uint32_t* groupNext, uint32_t* materialNext)
+{
+    for (const FacetRun* run = runs; run < runs + count; ++run)
+    {
+        uint32_t* group = mesh->groups[run->group].facetList + groupNext[run->group];
+        uint32_t* material = mesh->materials[run->material].facetList + materialNext[run->material];
+        for (uint32_t i = run->first; i < run->end; ++i)
+            *group++ = *material++ = i - shift;
+        groupNext[run->group] += run->end - run->first;
+        materialNext[run->material] += run->end - run->first;
+    }
+}
+
 // Moves the bar as FillFacetListsShown would over facets [begin, end), without filling.
 void ShowFacetListProgress(const Mesh* mesh, uint32_t begin, uint32_t end)
 {
@@ -1170,7 +1217,8 @@ const int PIECES = 8;
 // each with its own block. The pieces end where the next starts (the last at the end of the
 // file); before[k] holds the counts of the pieces before piece k, before[pieces] those of the
 // file. The side thread loads pieces sideFrom to pieces - 1; the facets piece k stores end at
-// facetEnds[k], its positions at vertexEnds[k].
+// facetEnds[k], its positions at vertexEnds[k], its runs are those from runsFrom[k] to
+// runsEnd[k] of the side thread's, and its facets move down by facetShift[k] once loaded.
 struct Reading
 {
     FilePart parts[2];
@@ -1182,11 +1230,15 @@ struct Reading
     int sideFrom;
     uint32_t facetEnds[PIECES];
     uint32_t vertexEnds[PIECES];
+    uint32_t runsFrom[PIECES];
+    uint32_t runsEnd[PIECES];
+    uint32_t facetShift[PIECES];
     FaceScratch scratch[2];
     Loader loaders[2];
 };
 
 NameTables pieceNames[PIECES];
+FacetRun loaderRuns[2][RUN_CAPACITY];
 
 // The pieces of a file read in two parts: cut at line ends near each eighth of the file.
 void PlanPieces(Reading& reading, FILE* file, uint64_t size, bool allFaces)
@@ -1280,11 +1332,12 @@ const Tally& FileTally(const Reading& reading)
 
 // What the loading pass starts from, once the counting pass is done.
 void StartLoader(Loader& loader, Mesh* mesh, const Tally& tally, bool allFaces,
-                 FaceScratch* scratch)
+                 FaceScratch* scratch, FacetRun* runs)
 {
     std::memset(&loader, 0, sizeof loader);
     loader.mesh = mesh;
     loader.scratch = scratch;
+    loader.runs = runs;
     loader.allFaces = allFaces;
     loader.objectGroups = allFaces && !tally.hasGroupLine;
     loader.fileUvs = uint32_t(tally.uvs);
@@ -1317,14 +1370,14 @@ bool PrepareLoading(Reading& reading, Mesh* mesh, bool allFaces)
 {
     const Tally& tally = FileTally(reading);
     Loader& loader = reading.loaders[0];
-    StartLoader(loader, mesh, tally, allFaces, &reading.scratch[0]);
+    StartLoader(loader, mesh, tally, allFaces, &reading.scratch[0], loaderRuns[0]);
     if (!SizeArrays(mesh, tally, loader.uvPlaceholder, loader.normalPlaceholder))
         return false;
     for (int k = 0; k < reading.count; ++k)
         if (allFaces && !AllocateFaceScratch(reading.scratch[k], tally))
             return false;
     if (reading.count == 2)
-        StartLoader(reading.loaders[1], mesh, tally, allFaces, &reading.scratch[1]);
+        StartLoader(reading.loaders[1], mesh, tally, allFaces, &reading.scratch[1], loaderRuns[1]);
     return true;
 }
 
@@ -1358,7 +1411,9 @@ bool LoadPiecesFromBack(Reading& reading, PieceQueue& queue, uint64_t* lines)
     {
         StartPieceLoader(loader, reading, k);
         uint64_t read = 0;
+        reading.runsFrom[k] = loader.runCount;
         loaded = LoadPart(PieceOf(reading, 1, k), loader, nullptr, 0, &read) && loaded;
+        reading.runsEnd[k] = loader.runCount;
         *lines += read;
         reading.facetEnds[k] = loader.facetSlot;
         reading.vertexEnds[k] = loader.vertexSlot;
@@ -1438,6 +1493,7 @@ void FinishLoading(Reading& reading, Mesh* mesh, ReadReport* report)
         uint32_t start = uint32_t(reading.before[k].faces), facets = reading.facetEnds[k] - start;
         if (facets > 0 && start != stored)
             std::memmove(mesh->facets + stored, mesh->facets + start, facets * sizeof(Facet));
+        reading.facetShift[k] = start - stored;
         stored += facets;
         positions = reading.vertexEnds[k];
     }
@@ -1454,9 +1510,39 @@ void FinishLoading(Reading& reading, Mesh* mesh, ReadReport* report)
     }
 }
 
-// Fills the facet list of every group and material in ascending facet order. After a read in
-// two parts the side thread fills the lists of the facets it loaded, from the slots that
-// follow the main thread's facets of each group and material.
+// This thread's share of the lists, facets 0 to split, with the bar: from its loader's runs,
+// or from the table.
+void FillMainLists(const Reading& reading, Mesh* mesh, bool fromRuns, uint32_t split,
+                   uint32_t* groupNext, uint32_t* materialNext)
+{
+    if (!fromRuns)
+        return FillFacetListsShown(mesh, 0, split, groupNext, materialNext);
+    const Loader& loader = reading.loaders[0];
+    for (const FacetRun* run = loader.runs; run < loader.runs + loader.runCount; ++run)
+    {
+        FillFacetRuns(mesh, run, 1, 0, groupNext, materialNext);
+        ShowFacetListProgress(mesh, run->first, run->end);
+    }
+}
+
+// The side thread's share, the facets from split on: from the runs of its pieces in file
+// order, or from the table.
+void FillSideLists(const Reading& reading, Mesh* mesh, bool fromRuns, uint32_t split,
+                   uint32_t* groupNext, uint32_t* materialNext)
+{
+    if (!fromRuns)
+        return FillFacetLists(mesh, split, mesh->facetCount, groupNext, materialNext);
+    const Loader& loader = reading.loaders[1];
+    for (int k = reading.sideFrom; k < reading.pieces; ++k)
+        FillFacetRuns(mesh, loader.runs + reading.runsFrom[k],
+                      reading.runsEnd[k] - reading.runsFrom[k], reading.facetShift[k], groupNext,
+                      materialNext);
+}
+
+// Fills the facet list of every group and material in ascending facet order, from the runs
+// the loaders noted where they hold every facet. After a read in two parts the side thread
+// fills the lists of the facets it loaded, from the slots that follow the main thread's
+// facets of each group and material.
 bool BuildFacetLists(Reading& reading, Mesh* mesh)
 {
     if (!AllocateFacetLists(mesh->groups, mesh->groupCount) ||
@@ -1473,11 +1559,12 @@ bool BuildFacetLists(Reading& reading, Mesh* mesh)
         std::memcpy(groupNext[1], first.groupFacets, sizeof groupNext[1]);
         std::memcpy(materialNext[1], first.materialFacets, sizeof materialNext[1]);
     }
+    bool fromRuns = !first.runsLost && !(apart && reading.loaders[1].runsLost);
     SideThread side(
         !apart ? std::function<void()>()
                : [&]
-            { FillFacetLists(mesh, split, mesh->facetCount, groupNext[1], materialNext[1]); });
-    FillFacetListsShown(mesh, 0, split, groupNext[0], materialNext[0]);
+            { FillSideLists(reading, mesh, fromRuns, split, groupNext[1], materialNext[1]); });
+    FillMainLists(reading, mesh, fromRuns, split, groupNext[0], materialNext[0]);
     side.Join();
     ShowFacetListProgress(mesh, split, mesh->facetCount);
     for (uint32_t g = 0; g < mesh->groupCount; ++g)

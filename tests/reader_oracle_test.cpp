@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -277,6 +278,40 @@ TEST(ReaderOracleTest, MatchesTheLiteralReader)
         if (HasFailure())
             return;
     }
+}
+
+// Groups and materials that change at most faces make more runs of facets than the reader
+// notes, in one part and in two; the lists then come from the facet table and still match.
+TEST(ReaderOracleTest, ManyShortRunsOfFacetsMatchTheLiteralReader)
+{
+    Random random{5};
+    std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\n";
+    for (int i = 0; i < 20000; ++i)
+    {
+        if (random.Below(2))
+            text += "g g" + std::to_string(random.Below(40)) + "\n";
+        if (random.Below(2))
+            text += "usemtl m" + std::to_string(random.Below(40)) + "\n";
+        text += random.Below(3) ? "f 1/1 2/1 3/1\n" : "f 1/1 2/1 9/1\n"; // a bad index: a gap
+    }
+    std::string path = WriteScratchFile("runs.obj", text);
+    Mesh* literal = ReadObjMeshLiteral(path.c_str());
+    ASSERT_NE(literal, nullptr);
+    uint64_t saved = twoPartReadFrom;
+    twoPartMeetingPiece = 1; // in two parts, the side thread's pieces alone make too many
+    for (uint64_t from : {uint64_t(UINT64_MAX), uint64_t(0)})
+    {
+        twoPartReadFrom = from;
+        Mesh* mesh = ReadObjMesh(path.c_str());
+        ASSERT_NE(mesh, nullptr);
+        EXPECT_GT(mesh->facetCount, 10000u);
+        EXPECT_EQ(DigestOf(mesh), DigestOf(literal)) << "read from " << from;
+        FreeMesh(mesh);
+    }
+    twoPartReadFrom = saved;
+    twoPartMeetingPiece = -1;
+    FreeMesh(literal);
+    std::remove(path.c_str());
 }
 
 #endif
