@@ -564,12 +564,12 @@ inline unsigned DigitRun(uint32_t digits, unsigned k)
     return unsigned(__builtin_ctz(~digits >> k));
 }
 
-// The form of the corner at p for the counting pass, taken from the 32 bytes at p, which
-// must be readable: the end of a corner of unsigned indices that ends within 31 of them, as
-// ScanCorner<false> finds it. Null when the bytes do not settle it; ScanCorner decides then.
-inline const char* SkimCorner(const char* p, ObjCorner& corner)
+// The form of the corner at p for the counting pass, taken from the classes of the bytes at p
+// (bit k for p[k], up to a clear bit 31 or before): the end of a corner of unsigned indices
+// that ends within the classified bytes, as ScanCorner<false> finds it. Null when the bytes
+// do not settle it; ScanCorner decides then.
+inline const char* SkimCorner(const char* p, ByteClasses classes, ObjCorner& corner)
 {
-    ByteClasses classes = ClassifyBytes(p);
     unsigned end = DigitRun(classes.digits, 0);
     corner.hasUv = corner.hasNormal = false;
     if (end == 0)
@@ -590,25 +590,56 @@ inline const char* SkimCorner(const char* p, ObjCorner& corner)
         else if (!corner.hasUv)
             return nullptr;
     }
-    // a run cut short at byte 31 ends at no blank there
+    // a run cut short where the classes end ends at no blank there
     if (p[end] != '\0' && !IsSpace(p[end]))
         return nullptr;
     return p + end;
 }
-#endif
 
-// The counting pass's corner at p: skimmed where the padding allows it.
-template <bool padded> inline const char* CountCorner(const char* p, ObjCorner& corner)
+// Corners starting this far into 32 classified bytes are skimmed from the same classes.
+const size_t CLASSES_REUSED = 16;
+
+// The counting pass over the corners at p, whose line stands in a padded block (32 bytes are
+// readable at every corner): the 32 bytes classified at one corner serve the corners that
+// start within CLASSES_REUSED of it, and a corner they do not settle is classified anew.
+uint32_t SkimCorners(const char* p, bool* lacksUv, bool* lacksNormal)
 {
-#ifdef __SSE2__
-    if (padded)
-        if (const char* end = SkimCorner(p, corner))
-            return end;
-#endif
-    return ScanCorner<false>(p, corner);
+    uint32_t count = 0;
+    bool withoutUv = false, withoutNormal = false;
+    const char* window = p;
+    ByteClasses classes = ClassifyBytes(p);
+    ObjCorner corner;
+    while (*p)
+    {
+        size_t offset = size_t(p - window);
+        if (offset > CLASSES_REUSED)
+        {
+            window = p;
+            classes = ClassifyBytes(p);
+            offset = 0;
+        }
+        ByteClasses here = {classes.digits >> offset, classes.slashes >> offset};
+        const char* end = SkimCorner(p, here, corner);
+        if (!end && offset > 0)
+        {
+            window = p;
+            classes = ClassifyBytes(p);
+            end = SkimCorner(p, classes, corner);
+        }
+        if (!end && !(end = ScanCorner<false>(p, corner)))
+            break;
+        withoutUv |= !corner.hasUv;
+        withoutNormal |= !corner.hasNormal;
+        ++count;
+        p = SkipSpace(end);
+    }
+    *lacksUv = *lacksUv || withoutUv;
+    *lacksNormal = *lacksNormal || withoutNormal;
+    return count;
 }
+#endif
 
-template <bool convert, bool padded = false>
+template <bool convert>
 uint32_t ScanCorners(const char* p, ObjCorner* corners, uint32_t capacity, bool* lacksUv,
                      bool* lacksNormal)
 {
@@ -619,7 +650,7 @@ uint32_t ScanCorners(const char* p, ObjCorner* corners, uint32_t capacity, bool*
     {
         // scanned in place: a copy would read back the fields just written one by one
         ObjCorner& corner = convert && count < capacity ? corners[count] : spare;
-        if (!(p = convert ? ScanCorner<true>(p, corner) : CountCorner<padded>(p, corner)))
+        if (!(p = ScanCorner<convert>(p, corner)))
             break;
         withoutUv |= !corner.hasUv;
         withoutNormal |= !corner.hasNormal;
@@ -723,5 +754,9 @@ uint32_t CountObjCornersPadded(const char* line, bool* lacksUv, bool* lacksNorma
 {
     if (line[0] != 'f')
         return 0;
-    return ScanCorners<false, true>(SkipSpace(line + 1), nullptr, 0, lacksUv, lacksNormal);
+#ifdef __SSE2__
+    return SkimCorners(SkipSpace(line + 1), lacksUv, lacksNormal);
+#else
+    return ScanCorners<false>(SkipSpace(line + 1), nullptr, 0, lacksUv, lacksNormal);
+#endif
 }
