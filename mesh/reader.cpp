@@ -605,18 +605,19 @@ void PublishPositions(Loader& loader)
     }
 }
 
-// Counts a facet stored at slot for its group and material, and extends the last run with it
-// or starts a run.
-inline void NoteFacet(Loader& loader, uint32_t slot)
+// Counts count facets stored from slot on for their group and material, and extends the last
+// run with them or starts a run.
+inline void NoteFacets(Loader& loader, uint32_t slot, uint32_t count)
 {
-    ++loader.groupFacets[loader.group];
-    ++loader.materialFacets[loader.material];
+    loader.groupFacets[loader.group] += count;
+    loader.materialFacets[loader.material] += count;
     FacetRun* last = loader.runCount > 0 ? loader.runs + loader.runCount - 1 : nullptr;
     if (last && last->end == slot && last->group == loader.group &&
         last->material == loader.material)
-        ++last->end;
+        last->end += count;
     else if (loader.runCount < RUN_CAPACITY)
-        loader.runs[loader.runCount++] = FacetRun{slot, slot + 1, loader.group, loader.material};
+        loader.runs[loader.runCount++] =
+            FacetRun{slot, slot + count, loader.group, loader.material};
     else
         loader.runsLost = true;
 }
@@ -707,7 +708,7 @@ void LoadFace(Loader& loader, const char* line)
     facet.materialIndex = loader.material;
     facet.groupIndex = loader.group;
     facet.cornerCount = corners;
-    NoteFacet(loader, loader.facetSlot);
+    NoteFacets(loader, loader.facetSlot, 1);
     loader.quads += corners == 4;
     ++loader.facetSlot;
 }
@@ -747,12 +748,11 @@ bool ResolveCorners(Loader& loader, ObjCorner* corners, uint32_t count)
     return true;
 }
 
-// Stores a facet of three or four resolved corners, given by their numbers in corners.
-void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, uint32_t count)
+// Writes the next facet slot: count resolved corners, given by their numbers in corners.
+inline void WriteFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick,
+                       uint32_t count)
 {
-    Mesh* mesh = loader.mesh;
-    NoteFacet(loader, loader.facetSlot);
-    Facet& facet = mesh->facets[loader.facetSlot++];
+    Facet& facet = loader.mesh->facets[loader.facetSlot++];
     facet.materialIndex = loader.material;
     facet.groupIndex = loader.group;
     facet.cornerCount = count;
@@ -763,6 +763,13 @@ void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, 
         facet.uvIndex[c] = int32_t(corner.uv);
         facet.normalIndex[c] = int32_t(corner.normal);
     }
+}
+
+// Stores a facet of three or four resolved corners, given by their numbers in corners.
+void StoreFacet(Loader& loader, const ObjCorner* corners, const uint32_t* pick, uint32_t count)
+{
+    NoteFacets(loader, loader.facetSlot, 1);
+    WriteFacet(loader, corners, pick, count);
     loader.quads += count == 4;
 }
 
@@ -773,8 +780,9 @@ void StoreSplitPolygon(Loader& loader, const ObjCorner* corners, uint32_t count)
     for (uint32_t c = 0; c < count; ++c)
         scratch.points[c] = loader.mesh->vertices[corners[c].vertex];
     SplitPolygon(scratch.points, count, scratch.work, scratch.triangles);
+    NoteFacets(loader, loader.facetSlot, count - 2);
     for (uint32_t t = 0; t + 2 < count; ++t)
-        StoreFacet(loader, corners, scratch.triangles + 3 * t, 3);
+        WriteFacet(loader, corners, scratch.triangles + 3 * t, 3);
 }
 
 // Whether position v is read: by this loader, in its piece or in a later one it loaded, or
@@ -804,10 +812,11 @@ void StorePolygonFan(Loader& loader, const ObjCorner* corners, uint32_t count)
     FaceScratch& scratch = *loader.scratch;
     if (scratch.spanCount < scratch.spanCapacity)
         scratch.spans[scratch.spanCount++] = PolygonSpan{loader.facetSlot, count};
+    NoteFacets(loader, loader.facetSlot, count - 2);
     for (uint32_t k = 1; k + 1 < count; ++k)
     {
         const uint32_t pick[3] = {0, k, k + 1};
-        StoreFacet(loader, corners, pick, 3);
+        WriteFacet(loader, corners, pick, 3);
     }
 }
 
