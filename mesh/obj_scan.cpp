@@ -612,14 +612,10 @@ uint32_t SkimCorners(const char* p, bool* lacksUv, bool* lacksNormal)
     while (*p)
     {
         size_t offset = size_t(p - window);
-        if (offset > CLASSES_REUSED)
-        {
-            window = p;
-            classes = ClassifyBytes(p);
-            offset = 0;
-        }
-        ByteClasses here = {classes.digits >> offset, classes.slashes >> offset};
-        const char* end = SkimCorner(p, here, corner);
+        const char* end = nullptr;
+        if (offset <= CLASSES_REUSED)
+            end = SkimCorner(p, ByteClasses{classes.digits >> offset, classes.slashes >> offset},
+                             corner);
         if (!end && offset > 0)
         {
             window = p;
