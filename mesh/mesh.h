@@ -200,6 +200,7 @@ struct PolygonCorner
     double x, y; // the corner in the polygon's plane
     uint32_t prev, next;
     uint32_t reflexSlot; // its slot in the list of reflex corners, while it is there
+    uint32_t firstSlot;  // its slot in the list of those before any cut, or none (UINT32_MAX)
     bool convex;         // turns the polygon's way
     bool ear;
     bool earPending;          // ear not worked out since the last change

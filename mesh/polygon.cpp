@@ -2,6 +2,7 @@
 #include "mesh.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace
 {
@@ -112,17 +113,38 @@ inline bool Inside(const Triangle& t, const PolygonPoint& p)
            !(p.x == t.bx && p.y == t.by) && !(p.x == t.cx && p.y == t.cy);
 }
 
-// Whether any corner of a list lies inside or on the triangle a, b, c. Where a corner lies in
-// the triangle of a convex corner, so does one that does not turn the polygon's way: only
-// those are listed.
 template <PolygonPoint PolygonCorner::*list>
-bool HoldsCorner(const PolygonCorner* work, uint32_t count, uint32_t a, uint32_t b, uint32_t c)
+bool HoldsCornerIn(const PolygonCorner* work, const Triangle& t, uint32_t from, uint32_t to)
 {
-    Triangle t = MakeTriangle(work, a, b, c);
-    for (uint32_t k = 0; k < count; ++k)
+    for (uint32_t k = from; k < to; ++k)
         if (Inside(t, work[k].*list))
             return true;
     return false;
+}
+
+// Whether any corner of a list lies inside or on the triangle a, b, c. Where a corner lies in
+// the triangle of a convex corner, so does one that does not turn the polygon's way: only
+// those are listed. skipA and skipC are the slots of a and c in the list (UINT32_MAX where
+// absent): Inside never holds for them, and passing over them spares their full test, since
+// each lies on two of the triangle's edges.
+template <PolygonPoint PolygonCorner::*list>
+bool HoldsCorner(const PolygonCorner* work, uint32_t count, uint32_t a, uint32_t b, uint32_t c,
+                 uint32_t skipA, uint32_t skipC)
+{
+    Triangle t = MakeTriangle(work, a, b, c);
+    uint32_t low = skipA < skipC ? skipA : skipC, high = skipA < skipC ? skipC : skipA;
+    if (low > count)
+        low = count;
+    if (high > count)
+        high = count;
+    return HoldsCornerIn<list>(work, t, 0, low) || HoldsCornerIn<list>(work, t, low + 1, high) ||
+           HoldsCornerIn<list>(work, t, high + 1, count);
+}
+
+// The slot of a corner in the list of corners not convex now, or UINT32_MAX.
+uint32_t ReflexSlot(const PolygonCorner& corner)
+{
+    return corner.convex ? UINT32_MAX : corner.reflexSlot;
 }
 
 void AddReflex(Ring& ring, uint32_t i)
@@ -160,8 +182,10 @@ bool IsEar(const Ring& ring, uint32_t b, bool beforeCuts)
     uint32_t a = work[b].prev, c = work[b].next;
     if (work[b].convex)
         return beforeCuts
-                   ? !HoldsCorner<&PolygonCorner::firstReflex>(work, ring.firstReflexCount, a, b, c)
-                   : !HoldsCorner<&PolygonCorner::reflex>(work, ring.reflexCount, a, b, c);
+                   ? !HoldsCorner<&PolygonCorner::firstReflex>(work, ring.firstReflexCount, a, b, c,
+                                                               work[a].firstSlot, work[c].firstSlot)
+                   : !HoldsCorner<&PolygonCorner::reflex>(work, ring.reflexCount, a, b, c,
+                                                          ReflexSlot(work[a]), ReflexSlot(work[c]));
     double turn = Turn(work[a], work[b], work[c]);
     if (turn != 0)
         return false;
@@ -210,8 +234,12 @@ Ring StartRing(PolygonCorner* work, uint32_t count)
         work[i].convex = Turn(prev, work[i], next) > 0;
         work[i].earPending = true;
         work[i].earStale = false;
+        work[i].firstSlot = UINT32_MAX;
         if (!work[i].convex)
+        {
+            work[i].firstSlot = ring.reflexCount;
             AddReflex(ring, i);
+        }
     }
     ring.firstReflexCount = ring.reflexCount;
     for (uint32_t k = 0; k < ring.reflexCount; ++k)
