@@ -119,23 +119,31 @@ void AxisReach(float x, int64_t* low, int64_t* high)
 
 // Cell keys: a weighted sum of the cell numbers and the kind, then mixed. Keys of different
 // cells may collide: that only puts more candidates into one run, as every candidate is
-// checked against the box.
-const uint64_t axisWeight[3] = {UINT64_C(0x9E3779B97F4A7C15), UINT64_C(0xC2B2AE3D27D4EB4F),
-                                UINT64_C(0x165667B19E3779F9)};
-const uint64_t kindWeight = UINT64_C(0x27D4EB2F165667C5);
+// checked against the box. The sum is taken of the cell numbers' low 32 bits, in 32-bit
+// arithmetic, which 32-bit builds do in single instructions: those bits tell every cell that
+// occurs apart (narrow cells lie below 2^23 in magnitude, while an exact cell's low bits are
+// the bits of a float at least 16384 in magnitude).
+const uint32_t axisWeight[3] = {0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du};
+const uint32_t kindWeight = 0x27D4EB2Fu;
 
-uint64_t FinishKey(uint64_t h)
+uint32_t AxisTerm(int64_t cell, int axis)
 {
-    h ^= h >> 29;
-    h *= UINT64_C(0xBF58476D1CE4E5B9);
-    h ^= h >> 32;
-    return h != 0 ? h : 1; // 0 marks an empty slot
+    return uint32_t(cell) * axisWeight[axis];
+}
+
+// Spreads the sum over both halves of the key: the high half picks the slot, the low half the
+// filter bit. Distinct sums give distinct keys, but for the one that 0 is moved onto.
+uint64_t FinishKey(uint32_t h)
+{
+    uint64_t key = uint64_t(h) * UINT64_C(0x9E3779B97F4A7C15);
+    key ^= key >> 32;
+    return key != 0 ? key : 1; // 0 marks an empty slot
 }
 
 uint64_t CellKey(int64_t x, int64_t y, int64_t z, VertexKind kind)
 {
-    return FinishKey(uint64_t(x) * axisWeight[0] + uint64_t(y) * axisWeight[1] +
-                     uint64_t(z) * axisWeight[2] + uint64_t(kind) * kindWeight);
+    return FinishKey(AxisTerm(x, 0) + AxisTerm(y, 1) + AxisTerm(z, 2) +
+                     uint32_t(kind) * kindWeight);
 }
 
 uint32_t FirstSlot(const SmoothWork* work, uint64_t key)
@@ -195,14 +203,14 @@ struct BoxLooks
 void PlanBoxLooks(const SmoothWork* work, const Vec3& p, VertexKind kind, BoxLooks* looks)
 {
     const float c[3] = {p.x, p.y, p.z};
-    uint64_t terms[3][2]; // the weighted low and high cell of each axis
+    uint32_t terms[3][2]; // the weighted low and high cell of each axis
     int reach[3];         // 1 or 2 cells
     for (int a = 0; a < 3; ++a)
     {
         int64_t low, high;
         AxisReach(c[a], &low, &high);
-        terms[a][0] = uint64_t(low) * axisWeight[a];
-        terms[a][1] = uint64_t(high) * axisWeight[a];
+        terms[a][0] = AxisTerm(low, a);
+        terms[a][1] = AxisTerm(high, a);
         reach[a] = high > low ? 2 : 1;
     }
     looks->count = 0;
@@ -211,7 +219,7 @@ void PlanBoxLooks(const SmoothWork* work, const Vec3& p, VertexKind kind, BoxLoo
             for (int z = 0; z < reach[2]; ++z)
             {
                 uint64_t key = FinishKey(terms[0][x] + terms[1][y] + terms[2][z] +
-                                         uint64_t(kind) * kindWeight);
+                                         uint32_t(kind) * kindWeight);
                 if (MayHoldCell(work, key))
                     looks->cells[looks->count++] = LookAhead(work, key);
             }
