@@ -61,7 +61,7 @@ struct SmoothWork
     uint32_t muteVertices; // vertices of kind KIND_MUTE
     CellSlot* slots;       // slotCount: the occupied cells, by hash of the key
     uint32_t slotCount;
-    uint64_t* filter; // filterBits bits: set for the hash of every occupied cell
+    uint32_t* filter; // filterBits bits: set for the hash of every occupied cell
     uint32_t filterBits;
     uint32_t* cellVertex; // the grid's vertices by cell, ascending within each cell
     size_t bytes;
@@ -161,7 +161,7 @@ uint32_t FilterBit(const SmoothWork* work, uint64_t key)
 bool MayHoldCell(const SmoothWork* work, uint64_t key)
 {
     uint32_t bit = FilterBit(work, key);
-    return (work->filter[bit / 64] >> (bit % 64)) & 1;
+    return (work->filter[bit / 32] >> (bit % 32)) & 1;
 }
 
 // The slot of the cell with this key, or of the empty slot where it would go; the search
@@ -347,8 +347,9 @@ bool TakeGrid(SmoothWork* work)
     if (slotCount > UINT32_MAX)
         return false;
     work->slotCount = uint32_t(slotCount);
-    uint32_t filterWords = count / 4 < UINT32_MAX / 64 ? count / 4 + 1 : UINT32_MAX / 64;
-    work->filterBits = filterWords * 64;
+    // 32-bit words: a 32-bit build shifts them in one instruction
+    uint32_t filterWords = count / 2 < UINT32_MAX / 32 ? count / 2 + 1 : UINT32_MAX / 32;
+    work->filterBits = filterWords * 32;
     return Take(work->slots, work->slotCount, work) && Take(work->filter, filterWords, work) &&
            Take(work->cellVertex, count ? count : 1, work);
 }
@@ -427,7 +428,7 @@ uint32_t NumberCells(const Mesh* mesh, SmoothWork* work)
                               slot->key = look.key;
                               slot->end = cells++;
                               uint32_t bit = FilterBit(work, look.key);
-                              work->filter[bit / 64] |= uint64_t(1) << (bit % 64);
+                              work->filter[bit / 32] |= uint32_t(1) << (bit % 32);
                           }
                           ++counts[slot->end];
                       });
