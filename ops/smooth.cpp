@@ -120,9 +120,10 @@ void AxisReach(float x, int64_t* low, int64_t* high)
 // Cell keys: a weighted sum of the cell numbers and the kind, then mixed. Keys of different
 // cells may collide: that only puts more candidates into one run, as every candidate is
 // checked against the box. The sum is taken of the cell numbers' low 32 bits, in 32-bit
-// arithmetic, which 32-bit builds do in single instructions: those bits tell every cell that
-// occurs apart (narrow cells lie below 2^23 in magnitude, while an exact cell's low bits are
-// the bits of a float at least 16384 in magnitude).
+// arithmetic, which 32-bit builds do in single instructions: those bits tell the cells that
+// occur apart (narrow cells lie within 2^23 + 1 of 0, while an exact cell's low bits are the
+// bits of a float at least 16384 in magnitude), but for the lowest narrow cell, whose bits are
+// those of -FLT_MAX: one collision more.
 const uint32_t axisWeight[3] = {0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du};
 const uint32_t kindWeight = 0x27D4EB2Fu;
 
