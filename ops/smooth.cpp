@@ -120,10 +120,10 @@ void AxisReach(float x, int64_t* low, int64_t* high)
 // Cell keys: a weighted sum of the cell numbers and the kind, then mixed. Keys of different
 // cells may collide: that only puts more candidates into one run, as every candidate is
 // checked against the box. The sum is taken of the cell numbers' low 32 bits, in 32-bit
-// arithmetic, which 32-bit builds do in single instructions: those bits tell the cells that
-// occur apart (narrow cells lie within 2^23 + 1 of 0, while an exact cell's low bits are the
-// bits of a float at least 16384 in magnitude), but for the lowest narrow cell, whose bits are
-// those of -FLT_MAX: one collision more.
+// arithmetic, which 32-bit builds do in single instructions. Those bits tell every cell that
+// occurs apart: narrow cells are numbered from -2^23 to 2^23 - 1 (the floats nearest 16384
+// inside lie 2^-10 from it, farther than the margin), while an exact cell's low bits are the
+// bits of a finite float at least 16384 in magnitude, and -2^23 has the bits of -infinity.
 const uint32_t axisWeight[3] = {0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du};
 const uint32_t kindWeight = 0x27D4EB2Fu;
 
