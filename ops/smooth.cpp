@@ -41,12 +41,19 @@ enum VertexKind
 
 const uint8_t markedBit = 1; // in the mark array; the vertex's kind is kept above it
 
-// One grid cell in the open-addressed cell table: its key (0 when the slot is empty) and its
-// run of vertices, cellVertex[head..end), ascending. head moves past entries that can no
-// longer be partners.
+// One grid cell in the open-addressed cell table: the sum its key is made of (see CellSum)
+// and its number plus one, 0 while the slot is empty. Cells are numbered in the order of their
+// first vertex, so a sweep over the vertices meets their runs nearly in order.
 struct CellSlot
 {
-    uint64_t key;
+    uint32_t sum;
+    uint32_t number;
+};
+
+// The vertices of a cell, cellVertex[head..end), ascending. head moves past entries that can
+// no longer be partners.
+struct CellRun
+{
     uint32_t head;
     uint32_t end;
 };
@@ -63,6 +70,8 @@ struct SmoothWork
     uint32_t slotCount;
     uint32_t* filter; // filterBits bits: set for the hash of every occupied cell
     uint32_t filterBits;
+    uint32_t* cellOf;     // vertexCount: the number of the cell of each vertex of the grid
+    CellRun* runs;        // by cell number
     uint32_t* cellVertex; // the grid's vertices by cell, ascending within each cell
     size_t bytes;
 };
@@ -117,13 +126,14 @@ void AxisReach(float x, int64_t* low, int64_t* high)
     *high = FloorOf((double(x) + cellMargin) * cellsPerUnit);
 }
 
-// Cell keys: a weighted sum of the cell numbers and the kind, then mixed. Keys of different
-// cells may collide: that only puts more candidates into one run, as every candidate is
-// checked against the box. The sum is taken of the cell numbers' low 32 bits, in 32-bit
-// arithmetic, which 32-bit builds do in single instructions. Those bits tell every cell that
-// occurs apart: narrow cells are numbered from -2^23 to 2^23 - 1 (the floats nearest 16384
-// inside lie 2^-10 from it, farther than the margin), while an exact cell's low bits are the
-// bits of a finite float at least 16384 in magnitude, and -2^23 has the bits of -infinity.
+// Cells are told apart by a weighted sum of their numbers on the three axes and the kind, and
+// placed in the table by a key mixed from it. Sums of different cells may collide: that only
+// puts more candidates into one run, as every candidate is checked against the box. The sum
+// is taken of the cell numbers' low 32 bits, in 32-bit arithmetic, which 32-bit builds do in
+// single instructions. Those bits tell every cell that occurs apart: narrow cells are numbered from
+// -2^23 to 2^23 - 1 (the floats nearest 16384 inside lie 2^-10 from it, farther than the margin),
+// while an exact cell's low bits are the bits of a finite float at least 16384 in magnitude, and
+// -2^23 has the bits of -infinity.
 const uint32_t axisWeight[3] = {0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du};
 const uint32_t kindWeight = 0x27D4EB2Fu;
 
@@ -133,18 +143,16 @@ uint32_t AxisTerm(int64_t cell, int axis)
 }
 
 // Spreads the sum over both halves of the key: the high half picks the slot, the low half the
-// filter bit. Distinct sums give distinct keys, but for the one that 0 is moved onto.
-uint64_t FinishKey(uint32_t h)
+// filter bit.
+uint64_t KeyOf(uint32_t sum)
 {
-    uint64_t key = uint64_t(h) * UINT64_C(0x9E3779B97F4A7C15);
-    key ^= key >> 32;
-    return key != 0 ? key : 1; // 0 marks an empty slot
+    uint64_t key = uint64_t(sum) * UINT64_C(0x9E3779B97F4A7C15);
+    return key ^ (key >> 32);
 }
 
-uint64_t CellKey(int64_t x, int64_t y, int64_t z, VertexKind kind)
+uint32_t CellSum(int64_t x, int64_t y, int64_t z, VertexKind kind)
 {
-    return FinishKey(AxisTerm(x, 0) + AxisTerm(y, 1) + AxisTerm(z, 2) +
-                     uint32_t(kind) * kindWeight);
+    return AxisTerm(x, 0) + AxisTerm(y, 1) + AxisTerm(z, 2) + uint32_t(kind) * kindWeight;
 }
 
 uint32_t FirstSlot(const SmoothWork* work, uint64_t key)
@@ -165,14 +173,14 @@ bool MayHoldCell(const SmoothWork* work, uint64_t key)
     return (work->filter[bit / 32] >> (bit % 32)) & 1;
 }
 
-// The slot of the cell with this key, or of the empty slot where it would go; the search
-// starts at the key's first slot.
-CellSlot* FindSlotFrom(SmoothWork* work, uint64_t key, uint32_t slot)
+// The slot of the cell with this sum, or of the empty slot where it would go; the search
+// starts at the first slot of its key.
+CellSlot* FindSlotFrom(SmoothWork* work, uint32_t sum, uint32_t slot)
 {
     for (;;)
     {
         CellSlot* entry = &work->slots[slot];
-        if (entry->key == key || entry->key == 0)
+        if (entry->number == 0 || entry->sum == sum)
             return entry;
         if (++slot == work->slotCount)
             slot = 0;
@@ -180,18 +188,26 @@ CellSlot* FindSlotFrom(SmoothWork* work, uint64_t key, uint32_t slot)
 }
 
 // The table is read at random, so each look is asked for some vertices ahead of its use.
-// A cell key with its first slot, fetched early:
+// A cell's sum with the first slot of its key, fetched early, or the cell's number plus one
+// where that is known already (the cell of the vertex itself):
 struct CellLook
 {
-    uint64_t key;
+    uint32_t sum;
     uint32_t slot;
+    uint32_t number;
 };
 
-CellLook LookAhead(const SmoothWork* work, uint64_t key)
+CellLook LookAhead(const SmoothWork* work, uint32_t sum, uint64_t key)
 {
     uint32_t slot = FirstSlot(work, key);
     __builtin_prefetch(&work->slots[slot]);
-    return {key, slot};
+    return {sum, slot, 0};
+}
+
+// The number (plus one) of the cell looked up, 0 for none.
+uint32_t CellNumberOf(SmoothWork* work, const CellLook& look)
+{
+    return look.number != 0 ? look.number : FindSlotFrom(work, look.sum, look.slot)->number;
 }
 
 // The cells of one kind that the box around a vertex reaches and that may hold vertices.
@@ -201,7 +217,8 @@ struct BoxLooks
     CellLook cells[8];
 };
 
-void PlanBoxLooks(const SmoothWork* work, const Vec3& p, VertexKind kind, BoxLooks* looks)
+// The sums of the cells of one kind that the box around p reaches: 1 to 8 of them.
+int BoxCellSums(const Vec3& p, VertexKind kind, uint32_t sums[8])
 {
     const float c[3] = {p.x, p.y, p.z};
     uint32_t terms[3][2]; // the weighted low and high cell of each axis
@@ -214,16 +231,31 @@ void PlanBoxLooks(const SmoothWork* work, const Vec3& p, VertexKind kind, BoxLoo
         terms[a][1] = AxisTerm(high, a);
         reach[a] = high > low ? 2 : 1;
     }
-    looks->count = 0;
+    int count = 0;
     for (int x = 0; x < reach[0]; ++x)
         for (int y = 0; y < reach[1]; ++y)
             for (int z = 0; z < reach[2]; ++z)
-            {
-                uint64_t key = FinishKey(terms[0][x] + terms[1][y] + terms[2][z] +
-                                         uint32_t(kind) * kindWeight);
-                if (MayHoldCell(work, key))
-                    looks->cells[looks->count++] = LookAhead(work, key);
-            }
+                sums[count++] =
+                    terms[0][x] + terms[1][y] + terms[2][z] + uint32_t(kind) * kindWeight;
+    return count;
+}
+
+// own: the cell of the vertex planned for, as a look, when it is a cell of this kind (number
+// 0 otherwise): it is taken without a look into the table.
+void PlanBoxLooks(const SmoothWork* work, const Vec3& p, VertexKind kind, const CellLook& own,
+                  BoxLooks* looks)
+{
+    uint32_t sums[8];
+    int count = BoxCellSums(p, kind, sums);
+    looks->count = 0;
+    for (int k = 0; k < count; ++k)
+    {
+        uint64_t key = KeyOf(sums[k]);
+        if (own.number != 0 && sums[k] == own.sum)
+            looks->cells[looks->count++] = own;
+        else if (MayHoldCell(work, key))
+            looks->cells[looks->count++] = LookAhead(work, sums[k], key);
+    }
 }
 
 bool InSeamBox(const Vec3& a, const Vec3& b)
@@ -278,6 +310,8 @@ void ReleaseSmoothWork(SmoothWork* work)
     ReleaseArray(work->useFacets);
     ReleaseArray(work->slots);
     ReleaseArray(work->filter);
+    ReleaseArray(work->cellOf);
+    ReleaseArray(work->runs);
     ReleaseArray(work->cellVertex);
     std::memset(work, 0, sizeof *work);
 }
@@ -340,7 +374,7 @@ VertexKind KindOf(const Mesh* mesh, const SmoothWork* work, uint32_t v)
 // ---- the grid ----
 
 // Room for the grid: slots for half as many cells again as it has vertices, 16 filter bits
-// per vertex, and the runs of vertices.
+// per vertex, the cell of each vertex, and the runs of vertices.
 bool TakeGrid(SmoothWork* work)
 {
     uint32_t count = work->gridVertices;
@@ -352,6 +386,8 @@ bool TakeGrid(SmoothWork* work)
     uint32_t filterWords = count / 2 < UINT32_MAX / 32 ? count / 2 + 1 : UINT32_MAX / 32;
     work->filterBits = filterWords * 32;
     return Take(work->slots, work->slotCount, work) && Take(work->filter, filterWords, work) &&
+           Take(work->cellOf, work->vertexCount ? work->vertexCount : 1, work) &&
+           Take(work->runs, count ? count : 1, work) &&
            Take(work->cellVertex, count ? count : 1, work);
 }
 
@@ -376,84 +412,73 @@ void ClassifyVertices(const Mesh* mesh, SmoothWork* work)
     }
 }
 
-// The key of the cell of vertex v; false when v stays out of the grid.
-bool GridKeyOf(const Mesh* mesh, const SmoothWork* work, uint32_t v, uint64_t* key)
+// The sum of the cell of vertex v; false when v stays out of the grid.
+bool GridSumOf(const Mesh* mesh, const SmoothWork* work, uint32_t v, uint32_t* sum)
 {
     VertexKind kind = StoredKind(work, v);
     if (kind == KIND_NONE)
         return false;
     const Vec3& p = mesh->vertices[v];
-    *key = CellKey(AxisCell(p.x), AxisCell(p.y), AxisCell(p.z), kind);
+    *sum = CellSum(AxisCell(p.x), AxisCell(p.y), AxisCell(p.z), kind);
     return true;
 }
 
-// Calls visit(v, look) for every vertex of the grid, ascending or descending, with the look
-// for its cell asked for lookAhead vertices early.
-template <typename Visit>
-void SweepGridVertices(const Mesh* mesh, const SmoothWork* work, bool descending, Visit visit)
+// Enters the cell of vertex v into the table and the filter if it is new, numbering it, and
+// counts v in the cell's end for now.
+void NumberCell(SmoothWork* work, uint32_t v, const CellLook& look, uint32_t* cells)
 {
-    uint32_t count = mesh->vertexCount;
+    CellSlot* slot = FindSlotFrom(work, look.sum, look.slot);
+    if (slot->number == 0)
+    {
+        slot->sum = look.sum;
+        slot->number = ++*cells;
+        uint32_t bit = FilterBit(work, KeyOf(look.sum));
+        work->filter[bit / 32] |= uint32_t(1) << (bit % 32);
+    }
+    work->cellOf[v] = slot->number - 1;
+    ++work->runs[slot->number - 1].end;
+}
+
+// Numbers every occupied cell in order of its first vertex, with the table's slots asked for
+// lookAhead vertices early; returns the number of cells.
+uint32_t NumberCells(const Mesh* mesh, SmoothWork* work)
+{
+    uint32_t count = mesh->vertexCount, cells = 0;
     CellLook ahead[lookAhead] = {};
     bool inGrid[lookAhead] = {};
     for (uint64_t n = 0; n < uint64_t(count) + lookAhead; ++n)
     {
         uint32_t at = uint32_t(n % lookAhead);
         if (n >= lookAhead && inGrid[at])
-        {
-            uint32_t k = uint32_t(n - lookAhead);
-            visit(descending ? count - 1 - k : k, ahead[at]);
-        }
+            NumberCell(work, uint32_t(n - lookAhead), ahead[at], &cells);
         if (n >= count)
             continue;
-        uint32_t v = descending ? uint32_t(count - 1 - n) : uint32_t(n);
-        uint64_t key = 0;
-        inGrid[at] = GridKeyOf(mesh, work, v, &key);
+        uint32_t sum = 0;
+        inGrid[at] = GridSumOf(mesh, work, uint32_t(n), &sum);
         if (inGrid[at])
-            ahead[at] = LookAhead(work, key);
+            ahead[at] = LookAhead(work, sum, KeyOf(sum));
     }
-}
-
-// Enters every occupied cell into the table and the filter, numbered in order of its first
-// vertex (the number kept in end for now), and counts its vertices in cellVertex[number].
-// Returns the number of cells.
-uint32_t NumberCells(const Mesh* mesh, SmoothWork* work)
-{
-    uint32_t* counts = work->cellVertex;
-    uint32_t cells = 0;
-    SweepGridVertices(mesh, work, false,
-                      [&](uint32_t, const CellLook& look)
-                      {
-                          CellSlot* slot = FindSlotFrom(work, look.key, look.slot);
-                          if (slot->key == 0)
-                          {
-                              slot->key = look.key;
-                              slot->end = cells++;
-                              uint32_t bit = FilterBit(work, look.key);
-                              work->filter[bit / 32] |= uint32_t(1) << (bit % 32);
-                          }
-                          ++counts[slot->end];
-                      });
     return cells;
 }
 
 // Turns the counts into the end of each cell's run, so that the runs follow the cell
-// numbers, and points head and end of every slot at the end of its run.
+// numbers, with head at the end for now.
 void PlaceRuns(SmoothWork* work, uint32_t cells)
 {
-    uint32_t* counts = work->cellVertex;
-    for (uint32_t c = 1; c < cells; ++c)
-        counts[c] += counts[c - 1];
-    for (uint32_t s = 0; s < work->slotCount; ++s)
-        if (work->slots[s].key != 0)
-            work->slots[s].head = work->slots[s].end = counts[work->slots[s].end];
+    uint32_t end = 0;
+    for (uint32_t c = 0; c < cells; ++c)
+    {
+        end += work->runs[c].end;
+        work->runs[c].head = work->runs[c].end = end;
+    }
 }
 
 // Fills the runs backwards, so each run is ascending and head ends at its start.
 void FillRuns(const Mesh* mesh, SmoothWork* work)
 {
-    SweepGridVertices(mesh, work, true,
-                      [&](uint32_t v, const CellLook& look)
-                      { work->cellVertex[--FindSlotFrom(work, look.key, look.slot)->head] = v; });
+    for (uint32_t v = mesh->vertexCount; v-- > 0;)
+        if (StoredKind(work, v) != KIND_NONE)
+            work->cellVertex[--work->runs[work->cellOf[v]].head] = v;
 }
 
 // Groups the used, finite vertices by cell and kind; needs the facet lists and face normals.
@@ -527,29 +552,30 @@ struct Candidates
     int count;    // runs in use
     int offering; // runs of offering vertices, at the front
     Run runs[16];
-    const CellSlot* cells[16];
+    uint32_t cells[16]; // their cells' numbers plus one
 };
 
 // Adds the runs of the looked-up cells, each trimmed of entries that are i or lower or
-// already marked; a slot met twice (keys that collide) is taken once.
+// already marked; a cell met twice (sums that collide) is taken once.
 void AddRuns(SmoothWork* work, uint32_t i, const BoxLooks& looks, Candidates* candidates)
 {
     for (int c = 0; c < looks.count; ++c)
     {
-        CellSlot* cell = FindSlotFrom(work, looks.cells[c].key, looks.cells[c].slot);
-        bool seen = cell->key == 0;
+        uint32_t number = CellNumberOf(work, looks.cells[c]);
+        bool seen = number == 0;
         for (int k = 0; k < candidates->count; ++k)
-            seen = seen || candidates->cells[k] == cell;
+            seen = seen || candidates->cells[k] == number;
         if (seen)
             continue;
-        uint32_t head = cell->head, end = cell->end;
+        CellRun& run = work->runs[number - 1];
+        uint32_t head = run.head, end = run.end;
         while (head < end &&
                (work->cellVertex[head] <= i || IsMarked(work, work->cellVertex[head])))
             ++head;
-        cell->head = head;
+        run.head = head;
         if (head < end)
         {
-            candidates->cells[candidates->count] = cell;
+            candidates->cells[candidates->count] = number;
             candidates->runs[candidates->count++] = {work->cellVertex + head,
                                                      work->cellVertex + end};
         }
@@ -590,7 +616,7 @@ void GatherPartners(Mesh* mesh, SmoothWork* work, uint32_t i, const BoxLooks& lo
     if (gather.n == 0 && work->muteVertices > 0)
     {
         BoxLooks muteLooks;
-        PlanBoxLooks(work, mesh->vertices[i], KIND_MUTE, &muteLooks);
+        PlanBoxLooks(work, mesh->vertices[i], KIND_MUTE, CellLook{0, 0, 0}, &muteLooks);
         AddRuns(work, i, muteLooks, &candidates);
     }
     uint32_t j;
@@ -658,7 +684,14 @@ void PlanVertex(const Mesh* mesh, const SmoothWork* work, uint32_t v, PlanCache*
         return;
     if (!cache->valid || std::memcmp(&cache->at, &p, sizeof p) != 0)
     {
-        PlanBoxLooks(work, p, KIND_OFFERING, &cache->looks);
+        CellLook own = {0, 0, 0};
+        if (StoredKind(work, v) == KIND_OFFERING)
+        {
+            own.sum = CellSum(AxisCell(p.x), AxisCell(p.y), AxisCell(p.z), KIND_OFFERING);
+            own.number = work->cellOf[v] + 1;
+            __builtin_prefetch(&work->runs[work->cellOf[v]]);
+        }
+        PlanBoxLooks(work, p, KIND_OFFERING, own, &cache->looks);
         cache->at = p;
         cache->valid = true;
     }
