@@ -685,9 +685,8 @@ void PlanVertex(const Mesh* mesh, const SmoothWork* work, uint32_t v, PlanCache*
     if (!cache->valid || std::memcmp(&cache->at, &p, sizeof p) != 0)
     {
         CellLook own = {0, 0, 0};
-        if (StoredKind(work, v) == KIND_OFFERING)
+        if (StoredKind(work, v) == KIND_OFFERING && GridSumOf(mesh, work, v, &own.sum))
         {
-            own.sum = CellSum(AxisCell(p.x), AxisCell(p.y), AxisCell(p.z), KIND_OFFERING);
             own.number = work->cellOf[v] + 1;
             __builtin_prefetch(&work->runs[work->cellOf[v]]);
         }
