@@ -724,7 +724,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (mesh && all)
         CompareAllFaces(mesh, all, SameLinesInBothModes(data, size));
     if (mesh && all && plan.failAt == 0)
-        CompareTwoParts(scratch.input, mesh, all, int(size % 10) - 1);
+        CompareTwoParts(scratch.input, mesh, all, int(size % (TWO_PART_PIECES + 2)) - 1);
     FreeMesh(all);
     if (!mesh)
     {

@@ -157,10 +157,11 @@ Mesh* ReadObjMeshWith(const char* path, const ReadOptions* options, ReadReport* 
 // are those of a read in one part.
 extern uint64_t twoPartReadFrom;
 
-// Such a file is taken in up to eight pieces; the main thread loads pieces from the first on,
-// the side thread from the last back, each taking the next one free until they meet. Tests
-// set the piece they meet at (the side thread's first in the file; 8 or more: past the last);
-// negative (the default): wherever they meet.
+// Such a file is taken in up to TWO_PART_PIECES pieces; the main thread loads pieces from the
+// first on, the side thread from the last back, each taking the next one free until they
+// meet. Tests set the piece they meet at (the side thread's first in the file;
+// TWO_PART_PIECES or more: past the last); negative (the default): wherever they meet.
+const int TWO_PART_PIECES = 32;
 extern int twoPartMeetingPiece;
 
 // One corner of a face line as written: 1-based or negative indices.

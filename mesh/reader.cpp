@@ -1219,8 +1219,10 @@ uint64_t FindLineEndFrom(FILE* file, uint64_t from, bool allFaces)
 // piece not yet counted; then the main thread loads pieces from the front of the file and the
 // side thread from its end, until they meet. The pieces of a file can cost very different
 // time to count and to load (positions, which usually come first, count slower than faces
-// in the default mode and load faster), so neither pass is cut at one fixed place.
-const int PIECES = 8;
+// in the default mode and load faster), so neither pass is cut at one fixed place. Small
+// pieces keep the two threads finishing together: the threads' speed varies with what else
+// the machine runs, and a thread left with a large last piece keeps the other waiting.
+const int PIECES = TWO_PART_PIECES;
 
 // The parts of a read: stream 0 on this thread, stream 1 (when count is 2) on the side thread,
 // each with its own block. The pieces end where the next starts (the last at the end of the
@@ -1249,7 +1251,7 @@ struct Reading
 NameTables pieceNames[PIECES];
 FacetRun loaderRuns[2][RUN_CAPACITY];
 
-// The pieces of a file read in two parts: cut at line ends near each eighth of the file.
+// The pieces of a file read in two parts: cut at line ends near each PIECES-th of the file.
 void PlanPieces(Reading& reading, FILE* file, uint64_t size, bool allFaces)
 {
     reading.pieces = 1;

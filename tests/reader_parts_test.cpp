@@ -115,15 +115,15 @@ protected:
 TEST_F(ReaderPartsTest, TwoPartsReadAsOne)
 {
     std::mt19937 random(7);
+    int turn = 0;
     for (int draw = 0; draw < 30; ++draw)
     {
         std::string body = MixedFile(random);
         // a first line of growing length walks the cuts between pieces over the body's lines;
         // the threads meet at each piece in turn, or where they happen to
-        int turn = 0;
         for (size_t shift = 0; shift < body.size() / 2; shift += 1 + body.size() / 40)
         {
-            int meeting = turn++ % 10 - 1;
+            int meeting = turn++ % (TWO_PART_PIECES + 2) - 1;
             std::string text = "#" + std::string(shift, ' ') + "\n" + body;
             std::string path = WriteScratchFile("parts.obj", text);
             for (bool allFaces : {false, true})
