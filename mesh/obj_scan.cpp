@@ -535,6 +535,57 @@ template <bool convert> inline const char* ScanCorner(const char* p, ObjCorner& 
 }
 
 #ifdef __SSE2__
+// The classes of the 32 bytes at p, as bit k for p[k]: digits, slashes and NUL bytes.
+struct WindowClasses
+{
+    uint32_t digits;
+    uint32_t slashes;
+    uint32_t nuls;
+};
+
+inline uint32_t MaskOf(__m128i bytes)
+{
+    return uint32_t(_mm_movemask_epi8(bytes));
+}
+
+inline __m128i Between(__m128i bytes, char low, char high)
+{
+    return _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(char(low - 1))),
+                         _mm_cmplt_epi8(bytes, _mm_set1_epi8(char(high + 1))));
+}
+
+inline __m128i LoadHalf(const char* p, unsigned half)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+}
+
+inline WindowClasses ClassifyWindow(const char* p)
+{
+    WindowClasses classes = {0, 0, 0};
+    for (unsigned half = 0; half < 2; ++half)
+    {
+        __m128i bytes = LoadHalf(p, half);
+        classes.digits |= MaskOf(Between(bytes, '0', '9')) << (16 * half);
+        classes.slashes |= MaskOf(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('/'))) << (16 * half);
+        classes.nuls |= MaskOf(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())) << (16 * half);
+    }
+    return classes;
+}
+
+// The blanks among the 32 bytes at p, as IsSpace takes them.
+inline uint32_t BlanksAt(const char* p)
+{
+    uint32_t blanks = 0;
+    for (unsigned half = 0; half < 2; ++half)
+    {
+        __m128i bytes = LoadHalf(p, half);
+        __m128i blank =
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')), Between(bytes, '\t', '\r'));
+        blanks |= MaskOf(blank) << (16 * half);
+    }
+    return blanks;
+}
+
 // The digits and slashes among the 32 bytes at p, as bit k for p[k]; bit 31 is left clear, so
 // that every run of digits or slashes ends before it.
 struct ByteClasses
@@ -545,17 +596,8 @@ struct ByteClasses
 
 inline ByteClasses ClassifyBytes(const char* p)
 {
-    const __m128i low = _mm_set1_epi8('0' - 1), high = _mm_set1_epi8('9' + 1);
-    const __m128i slash = _mm_set1_epi8('/');
-    uint32_t digits = 0, slashes = 0;
-    for (int half = 0; half < 2; ++half)
-    {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
-        __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(bytes, low), _mm_cmplt_epi8(bytes, high));
-        digits |= uint32_t(_mm_movemask_epi8(digit)) << (16 * half);
-        slashes |= uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, slash))) << (16 * half);
-    }
-    return ByteClasses{digits & 0x7FFFFFFFu, slashes & 0x7FFFFFFFu};
+    WindowClasses classes = ClassifyWindow(p);
+    return ByteClasses{classes.digits & 0x7FFFFFFFu, classes.slashes & 0x7FFFFFFFu};
 }
 
 // The length of the digit run starting at bit k < 32 of digits.
@@ -599,15 +641,52 @@ inline const char* SkimCorner(const char* p, ByteClasses classes, ObjCorner& cor
 // Corners starting this far into 32 classified bytes are skimmed from the same classes.
 const size_t CLASSES_REUSED = 16;
 
-// The counting pass over the corners at p, whose line stands in a padded block (32 bytes are
-// readable at every corner): the 32 bytes classified at one corner serve the corners that
-// start within CLASSES_REUSED of it, and a corner they do not settle is classified anew.
-uint32_t SkimCorners(const char* p, bool* lacksUv, bool* lacksNormal)
+// What the counting pass takes from the corners of a line: how many, and whether one lacks a
+// texture or a normal index.
+struct CornerTally
 {
-    uint32_t count = 0;
-    bool withoutUv = false, withoutNormal = false;
+    uint32_t count;
+    bool withoutUv;
+    bool withoutNormal;
+};
+
+// The corners that end within the 32 bytes at p (a corner's start, the bytes' classes given,
+// the line going on past them), all at once, where those bytes hold only corners of unsigned
+// indices in the forms v, v/t, v//n and v/t/n, and blanks: a corner is a digit run, then
+// optionally a slash and a run, then optionally a slash and a run, where only the first run
+// after the first slash may be empty. Returns where the bytes taken end (after their last
+// blank); null when they settle no corner, leaving them to SkimCorner.
+inline const char* SkimWindow(const char* p, const WindowClasses& classes, CornerTally& tally)
+{
+    uint32_t blanks = BlanksAt(p);
+    if (blanks == 0)
+        return nullptr;
+    unsigned last = 31 - unsigned(__builtin_clz(blanks));
+    uint32_t taken = (2u << last) - 1; // up to the last blank; all 32 bytes at bit 31
+    uint32_t digits = classes.digits & taken, slashes = classes.slashes & taken;
+    uint32_t marks = digits | slashes, starts = marks & ~(marks << 1);
+    if ((marks | (blanks & taken)) != taken || (starts & ~digits) != 0)
+        return nullptr;
+    // adding a run's first bit carries to the byte after the run
+    uint32_t afterVertex = (digits + starts) & ~digits;
+    uint32_t firstSlashes = afterVertex & slashes, afterFirst = firstSlashes << 1;
+    uint32_t afterUv = (digits + (afterFirst & digits)) & ~digits;
+    uint32_t secondSlashes = (afterFirst & slashes) | (afterUv & slashes);
+    if ((afterFirst & ~marks) != 0 || ((secondSlashes << 1) & ~digits) != 0 ||
+        slashes != (firstSlashes | secondSlashes))
+        return nullptr;
+    tally.count += uint32_t(__builtin_popcount(starts));
+    tally.withoutUv |= ((afterVertex & ~slashes) | (afterFirst & slashes)) != 0;
+    tally.withoutNormal |= ((afterVertex | afterUv) & ~slashes) != 0;
+    return p + last + 1;
+}
+
+// The counting pass over the corners at p one by one, from the classes of the 32 bytes there:
+// the classes of one corner's bytes serve the corners that start within CLASSES_REUSED of it,
+// and a corner they do not settle is classified anew.
+void SkimEachCorner(const char* p, ByteClasses classes, CornerTally& tally)
+{
     const char* window = p;
-    ByteClasses classes = ClassifyBytes(p);
     ObjCorner corner;
     while (*p)
     {
@@ -624,14 +703,34 @@ uint32_t SkimCorners(const char* p, bool* lacksUv, bool* lacksNormal)
         }
         if (!end && !(end = ScanCorner<false>(p, corner)))
             break;
-        withoutUv |= !corner.hasUv;
-        withoutNormal |= !corner.hasNormal;
-        ++count;
+        tally.withoutUv |= !corner.hasUv;
+        tally.withoutNormal |= !corner.hasNormal;
+        ++tally.count;
         p = SkipSpace(end);
     }
-    *lacksUv = *lacksUv || withoutUv;
-    *lacksNormal = *lacksNormal || withoutNormal;
-    return count;
+}
+
+// The counting pass over the corners at p, whose line stands in a padded block (32 bytes are
+// readable at every corner): 32 bytes at a time while the line goes on past them and they
+// hold plain corners, then one by one.
+uint32_t SkimCorners(const char* p, bool* lacksUv, bool* lacksNormal)
+{
+    CornerTally tally = {0, false, false};
+    for (;;)
+    {
+        WindowClasses classes = ClassifyWindow(p);
+        const char* end = classes.nuls == 0 ? SkimWindow(p, classes, tally) : nullptr;
+        if (!end)
+        {
+            const uint32_t runs = 0x7FFFFFFFu; // runs end before bit 31
+            SkimEachCorner(p, ByteClasses{classes.digits & runs, classes.slashes & runs}, tally);
+            break;
+        }
+        p = SkipSpace(end);
+    }
+    *lacksUv = *lacksUv || tally.withoutUv;
+    *lacksNormal = *lacksNormal || tally.withoutNormal;
+    return tally.count;
 }
 #endif
 

@@ -509,19 +509,23 @@ TEST(ScannerTest, AgreesWithTheCLibraryOnGeneratedLines)
 
 // The counting pass's padded face scan gives the corner count and the missing-index flags of
 // the plain one, on lines of corner-like text with long digit runs (to cross its 32-byte
-// window), every form, signs, stray slashes and blanks, with the bytes after the line's end
-// set to digits and slashes (which must not be taken for part of it).
+// window), every form, signs, stray slashes and blanks, and on long lines of mostly whole
+// corners (which it takes 32 bytes at a time) with a rare flaw, with the bytes after the
+// line's end set to digits and slashes (which must not be taken for part of it).
 TEST(ScannerTest, PaddedCornerCountAgreesWithThePlainOne)
 {
-    static const char* const pieces[] = {
-        "1", "23", "456789", "1234567890123", "/", "//", " ", " ", "\t", "-", "+", "x", "\r"};
+    static const char* const pieces[2][13] = {
+        {"1", "23", "456789", "1234567890123", "/", "//", " ", " ", "\t", "-", "+", "x", "\r"},
+        {" 1/2/3", " 45//6", " 7/89", " 10", " 1234567890", " 1/2/3", " 45//6", " 7", "  8",
+         "\t9//1", " 2/", "/", " -3"}};
     Random random{20261209};
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 400000; ++i)
     {
         std::string line = "f ";
-        for (uint32_t n = 1 + random.Below(24); n > 0; --n)
-            line += random.Pick(pieces, 13);
-        std::string padded = line + '\0' + std::string(SCAN_PADDING, i % 2 ? '7' : '/');
+        bool corners = i % 2 == 1;
+        for (uint32_t n = 1 + random.Below(corners ? 40 : 24); n > 0; --n)
+            line += random.Pick(pieces[corners], corners && random.Below(4) ? 10 : 13);
+        std::string padded = line + '\0' + std::string(SCAN_PADDING, i % 4 < 2 ? '7' : '/');
         bool uv[2] = {false, false}, normal[2] = {false, false};
         uint32_t plain = ScanObjCorners(line.c_str(), nullptr, 0, &uv[0], &normal[0]);
         uint32_t skimmed = CountObjCornersPadded(padded.data(), &uv[1], &normal[1]);
