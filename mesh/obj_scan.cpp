@@ -594,10 +594,14 @@ struct ByteClasses
     uint32_t slashes;
 };
 
+inline ByteClasses RunClassesOf(const WindowClasses& classes)
+{
+    return ByteClasses{classes.digits & 0x7FFFFFFFu, classes.slashes & 0x7FFFFFFFu};
+}
+
 inline ByteClasses ClassifyBytes(const char* p)
 {
-    WindowClasses classes = ClassifyWindow(p);
-    return ByteClasses{classes.digits & 0x7FFFFFFFu, classes.slashes & 0x7FFFFFFFu};
+    return RunClassesOf(ClassifyWindow(p));
 }
 
 // The length of the digit run starting at bit k < 32 of digits.
@@ -722,8 +726,7 @@ uint32_t SkimCorners(const char* p, bool* lacksUv, bool* lacksNormal)
         const char* end = classes.nuls == 0 ? SkimWindow(p, classes, tally) : nullptr;
         if (!end)
         {
-            const uint32_t runs = 0x7FFFFFFFu; // runs end before bit 31
-            SkimEachCorner(p, ByteClasses{classes.digits & runs, classes.slashes & runs}, tally);
+            SkimEachCorner(p, RunClassesOf(classes), tally);
             break;
         }
         p = SkipSpace(end);
